@@ -1,0 +1,27 @@
+# Helpers shared by every subsystem's CMakeLists.
+
+# tqn_add_gtest(<name> SOURCES <files...> [LIBS <targets...>])
+# A GoogleTest executable whose cases each become a CTest test. In the Windows
+# build they run under Wine (CMAKE_CROSSCOMPILING_EMULATOR).
+function(tqn_add_gtest name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  if(WIN32)
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} gmock gtest gtest_main)
+    tqn_add_manifest(${name})
+  else()
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gmock GTest::gtest GTest::gtest_main)
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                       PROPERTIES TIMEOUT 120)
+endfunction()
+
+# tqn_add_manifest(<target>): embeds the program manifest (asInvoker, supported
+# Windows versions up to 10), without which the version calls stop at 6.2.
+function(tqn_add_manifest target)
+  if(WIN32)
+    target_sources(${target} PRIVATE ${CMAKE_SOURCE_DIR}/cmake/manifest.rc)
+    set_source_files_properties(${CMAKE_SOURCE_DIR}/cmake/manifest.rc TARGET_DIRECTORY ${target}
+      PROPERTIES OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/cmake/launch.manifest)
+  endif()
+endfunction()

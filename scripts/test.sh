@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Builds the Windows build (mingw-w64, tests under Wine) and the native build
+# of the portable code (AddressSanitizer and UBSan), runs every test, and ends
+# with one line "N passed, N failed" for all suites together.
+set -u
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$root"
+"$root/scripts/setup.sh" || { echo "set-up failed"; echo "0 passed, 1 failed"; exit 1; }
+
+jobs=${TQN_JOBS:-2}
+win=${TQN_BUILD_WIN:-$root/build/win}
+native=${TQN_BUILD_NATIVE:-$root/build/native}
+passed=0; failed=0
+
+run_suite() {  # name, build dir, configure args...
+  local name=$1 dir=$2; shift 2
+  echo "== $name: configure and build"
+  if ! cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=Debug "$@" >"$dir.configure.log" 2>&1; then
+    cat "$dir.configure.log"; echo "$name: configure failed"; failed=$((failed+1)); return
+  fi
+  if ! cmake --build "$dir" -j "$jobs"; then
+    echo "$name: build failed"; failed=$((failed+1)); return
+  fi
+  echo "== $name: tests"
+  local log="$dir/ctest.log"
+  (cd "$dir" && ctest -j "$jobs" --output-on-failure --timeout 300) 2>&1 | tee "$log"
+  local summary total bad
+  summary=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
+  if [ -z "$summary" ]; then
+    echo "$name: no test summary"; failed=$((failed+1)); return
+  fi
+  bad=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$summary")
+  total=$(sed -E 's/.* failed out of ([0-9]+).*/\1/' <<<"$summary")
+  passed=$((passed + total - bad)); failed=$((failed + bad))
+}
+
+mkdir -p "$root/build"
+run_suite native "$native"
+run_suite windows "$win" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake"
+
+# Stop the test prefix's persistent wineserver.
+[ -d "$win/wineprefix" ] && WINEPREFIX="$win/wineprefix" /usr/lib/wine/wineserver -k 2>/dev/null
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
