@@ -1,0 +1,37 @@
+#pragma once
+// Loading of the product's own modules only after two tests on the file:
+// its embedded Authenticode signature verifies (chain policy), and the first
+// signer's simple display name is one of the maker's two company names.
+#ifdef _WIN32
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+namespace tqn {
+
+// The trust test. Zero or above means trusted.
+HRESULT VerifyFileTrust(const std::wstring& path);
+
+// Reads the first signer's simple display name. True and name set only when
+// the whole reading succeeded; otherwise false and name left untouched.
+bool GetSignerName(const std::wstring& path, std::wstring& name);
+
+// -2 when no name could be read (or it is empty), else the case-insensitive
+// comparison of the name with expected (0 when equal).
+int CompareSignerName(const std::wstring& path, const std::wstring& expected);
+
+// The three callers' orders of tests. Each returns the loaded module (the
+// caller owns it and frees it) or null when nothing was loaded. The file is
+// held open against writing and deletion from before the first test until
+// LoadLibraryW has returned, so the file tested is the file loaded.
+HMODULE LoadTrustedPathTool(const std::wstring& path);
+HMODULE LoadTrustedConfigModule(const std::wstring& path);
+HMODULE LoadTrustedScriptModule(const std::wstring& path);
+
+// Test seam: runs after both tests passed and just before LoadLibraryW, with
+// the path about to be loaded. An empty function removes the hook.
+void SetBeforeLoadHookForTesting(std::function<void(const std::wstring&)> hook);
+
+}  // namespace tqn
+#endif
