@@ -1,0 +1,74 @@
+#include "assoc/association.h"
+
+#include "assoc/association_plan.h"
+#include "assoc/registry_tool.h"
+#include "launcher/process_settings.h"
+#include "platform/os_info.h"
+
+namespace tqn {
+
+bool RegistryAssociationReader::KeyExists(const std::wstring& rootName, const std::wstring& keyPath) {
+    return tqn::KeyExists(isNt_, rootName, keyPath);
+}
+
+bool RegistryAssociationReader::ValueEquals(const std::wstring& rootName, const std::wstring& keyPath,
+                                            const std::wstring& valueName,
+                                            const std::wstring& expected) {
+    return tqn::ValueEquals(isNt_, rootName, keyPath, valueName, expected);
+}
+
+bool CheckExecutableAssociation(const std::wstring& extension, AssociationReader& reader) {
+    // Nothing to guard means nothing to elevate for.
+    if (!IsGuardedExtension(extension)) return true;
+    bool intact = true;
+    for (const AssociationCondition& condition : ExpectedRegistration(extension)) {
+        const bool holds =
+            condition.keyOnly
+                ? reader.KeyExists(kClassesRootName, condition.keyPath)
+                : reader.ValueEquals(kClassesRootName, condition.keyPath, condition.valueName,
+                                     condition.expected);
+        intact = intact && holds;
+    }
+    return intact;
+}
+
+bool CheckExecutableAssociation() {
+    RegistryAssociationReader reader(IsNtPlatform() != 0);
+    return CheckExecutableAssociation(ExtName(), reader);
+}
+
+void RepairExecutableAssociation(bool isNt, const std::wstring& extension) {
+    if (!IsGuardedExtension(extension)) return;
+
+    for (const std::wstring& classKey : ExtensionClassKeys(extension)) {
+        DeleteKey(isNt, kClassesRootName, classKey, true);
+    }
+    for (const AssociationCondition& condition : ExpectedRegistration(extension)) {
+        if (condition.keyOnly) continue;  // the key comes with its values
+        WriteStringValue(isNt, kClassesRootName, condition.keyPath, condition.valueName,
+                         condition.expected);
+    }
+
+    const std::wstring explorerKey = ExplorerExtensionKey(extension);
+    if (!KeyExists(isNt, kCurrentUserRootName, explorerKey)) return;
+    const std::wstring openWithList = explorerKey + L"\\OpenWithList";
+    if (KeyExists(isNt, kCurrentUserRootName, openWithList)) {
+        RegistryEntryList values;
+        EnumerateValues(isNt, kCurrentUserRootName, openWithList, values);
+        for (const RegistryEntry& value : values) {
+            DeleteValue(isNt, value.rootName, value.keyPath, value.valueName);
+        }
+    }
+    for (const wchar_t* subkey : {L"\\OpenWithProgids", L"\\UserChoice"}) {
+        const std::wstring path = explorerKey + subkey;
+        if (KeyExists(isNt, kCurrentUserRootName, path)) {
+            DeleteKey(isNt, kCurrentUserRootName, path, false);
+        }
+    }
+}
+
+void RepairExecutableAssociation() {
+    RepairExecutableAssociation(IsNtPlatform() != 0, ExtName());
+}
+
+}  // namespace tqn

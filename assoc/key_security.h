@@ -1,0 +1,74 @@
+#pragma once
+// Widening the security of registry keys that refuse the process, and putting
+// the former owner, group and DACL back afterwards. All of it acts only on the
+// NT family (isNt); elsewhere it does nothing.
+#ifdef _WIN32
+#include <windows.h>
+
+#include <cstdint>
+#include <list>
+#include <string>
+
+#include "assoc/security_rules.h"
+#include "crypt/byte_buffer.h"
+
+namespace tqn {
+
+// A key's self-relative descriptor with owner, group and DACL, as it was.
+struct SavedKeySecurity {
+    HKEY rootKey = nullptr;
+    std::wstring keyPath;
+    uint64_t descriptorSize = 0;
+    ByteBuffer descriptor;
+};
+
+// In the order saved; owned by the registry-tool call that unlocks.
+using SecurityRestoreList = std::list<SavedKeySecurity>;
+
+// Saves and widens every key along the path, outermost first, so that the
+// selected trustees hold full access; takes ownership for Administrators
+// where the DACL cannot be written. The result is that of the key itself.
+// `access` is kept for callers; the grant is always KEY_ALL_ACCESS.
+bool UnlockKeyPath(bool isNt, const std::wstring& rootName, const std::wstring& keyPath,
+                   SecurityRestoreList& saved, REGSAM access, TrusteeMask trustees);
+
+// UnlockKeyPath for the key and then, depth first, for every key below it.
+bool UnlockKeyTree(bool isNt, const std::wstring& rootName, const std::wstring& keyPath,
+                   SecurityRestoreList& saved, TrusteeMask trustees);
+
+// Merges full-access, inheritable grants for the trustees into the DACL of a
+// key opened with READ_CONTROL and WRITE_DAC.
+bool GrantFullAccess(bool isNt, HKEY key, TrusteeMask trustees);
+
+// Makes BUILTIN\Administrators the owner of a key opened with WRITE_OWNER.
+bool TakeOwnership(bool isNt, HKEY key);
+
+// Appends the key's current owner, group and DACL to the list.
+bool SaveKeySecurity(bool isNt, const std::wstring& rootName, const std::wstring& keyPath,
+                     SecurityRestoreList& saved);
+
+// Writes the saved descriptors back, first saved first, skipping keys that no
+// longer open, and empties the list.
+void RestoreKeySecurity(bool isNt, SecurityRestoreList& saved);
+
+// The same, last saved first: after a tree unlock, which saves an ancestor
+// again for each descendant, this leaves every key with its first copy.
+void RestoreKeySecurityInReverse(bool isNt, SecurityRestoreList& saved);
+
+// Restores a list (first saved first) when it goes out of scope.
+class ScopedSecurityRestore {
+public:
+    explicit ScopedSecurityRestore(bool isNt) : isNt_(isNt) {}
+    ~ScopedSecurityRestore() { RestoreKeySecurity(isNt_, saved_); }
+    ScopedSecurityRestore(const ScopedSecurityRestore&) = delete;
+    ScopedSecurityRestore& operator=(const ScopedSecurityRestore&) = delete;
+
+    SecurityRestoreList& List() { return saved_; }
+
+private:
+    bool isNt_;
+    SecurityRestoreList saved_;
+};
+
+}  // namespace tqn
+#endif

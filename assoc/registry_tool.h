@@ -1,0 +1,71 @@
+#pragma once
+// Registry operations that address keys by a root name ("HCU",
+// "HKEY_CLASSES_ROOT", ...) and a backslash path, and that widen and then
+// restore the security of keys that refuse the process. Every operation
+// takes the NT-family flag first; results are true for success.
+#ifdef _WIN32
+#include <windows.h>
+
+#include <cstdint>
+#include <deque>
+#include <string>
+
+#include "assoc/registry_key.h"
+#include "assoc/registry_text.h"
+
+namespace tqn {
+
+struct RegistryEntry {
+    std::wstring rootName;   // canonical spelling
+    std::wstring keyPath;
+    std::wstring valueName;  // empty for key entries
+    std::wstring data;       // always left empty
+    uint32_t valueType = 0;  // 0 for key entries
+};
+
+// Appended at the back by the enumerations, never cleared by them.
+using RegistryEntryList = std::deque<RegistryEntry>;
+
+// The key opens for reading.
+bool KeyExists(bool isNt, const std::wstring& rootName, const std::wstring& keyPath);
+
+// The value exists (of any type).
+bool ValueExists(bool isNt, const std::wstring& rootName, const std::wstring& keyPath,
+                 const std::wstring& valueName);
+
+// The string value equals the text (see RegistryDataEquals).
+bool ValueEquals(bool isNt, const std::wstring& rootName, const std::wstring& keyPath,
+                 const std::wstring& valueName, const std::wstring& expected);
+
+// Reads a REG_SZ, REG_EXPAND_SZ or REG_MULTI_SZ value (multi-strings with
+// line feeds between the strings). The text is cleared and the type set to 0
+// first; a value of 2 bytes or less gives true with both left so.
+bool ReadStringValue(bool isNt, const std::wstring& rootName, const std::wstring& keyPath,
+                     const std::wstring& valueName, std::wstring& text, uint32_t& type);
+
+// Writes the text as REG_SZ with its terminating NUL, creating the key and
+// any missing keys above it.
+bool WriteStringValue(bool isNt, const std::wstring& rootName, const std::wstring& keyPath,
+                      const std::wstring& valueName, const std::wstring& text);
+
+// True when the value (or its key) is gone afterwards.
+bool DeleteValue(bool isNt, const std::wstring& rootName, const std::wstring& keyPath,
+                 const std::wstring& valueName);
+
+// Deletes the key (with its subtree: every descendant first, deepest first).
+// True when the key no longer opens afterwards.
+bool DeleteKey(bool isNt, const std::wstring& rootName, const std::wstring& keyPath,
+               bool withSubtree);
+
+// Appends one entry per subkey (recursive: depth first, each key before its
+// descendants). False without touching the list when the key does not open;
+// otherwise whether the list holds any entry.
+bool EnumerateSubkeys(bool isNt, const std::wstring& rootName, const std::wstring& keyPath,
+                      RegistryEntryList& entries, bool recursive, bool shortSpelling);
+
+// Appends one entry per value, the default value included.
+bool EnumerateValues(bool isNt, const std::wstring& rootName, const std::wstring& keyPath,
+                     RegistryEntryList& entries);
+
+}  // namespace tqn
+#endif
