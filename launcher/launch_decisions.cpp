@@ -1,0 +1,84 @@
+#include "launcher/launch_decisions.h"
+
+namespace tqn {
+
+namespace {
+constexpr uint32_t kAttributeDirectory = 0x10;
+constexpr uint32_t kAttributeReparsePoint = 0x400;
+constexpr uint32_t kAttributeOffline = 0x1000;
+constexpr uint32_t kAttributeVirtual = 0x10000;
+constexpr size_t kMaxPath = 260;
+
+wchar_t AsciiLower(wchar_t c) { return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c + 32) : c; }
+
+std::wstring AsciiLowerCopy(const std::wstring& text) {
+    std::wstring lower = text;
+    for (auto& c : lower) c = AsciiLower(c);
+    return lower;
+}
+}  // namespace
+
+bool VersionNeedsIntegrityTest(const OsFlags& f) {
+    const bool namedRelease = f.windows7 || f.server2008 || f.server2008R2 || f.windows8 ||
+                              f.server2012Family || f.windows10;
+    return (f.vistaOrLater && !namedRelease) || f.windows7;
+}
+
+LaunchPath ChooseLaunchPath(bool isSystemAccount, bool dropElevation, const OsFlags& flags,
+                            bool mediumIntegrity) {
+    if (isSystemAccount) return LaunchPath::ConsoleSession;
+    if (!dropElevation) return LaunchPath::Plain;
+    if (!VersionNeedsIntegrityTest(flags)) return LaunchPath::Plain;
+    return mediumIntegrity ? LaunchPath::Plain : LaunchPath::MediumIntegrity;
+}
+
+bool IsSystemAccountName(const std::wstring& accountName) {
+    return AsciiLowerCopy(accountName) == L"system";
+}
+
+std::wstring BuildPlainCommandLine(const std::wstring& path, const std::wstring& arguments) {
+    std::wstring line = (!path.empty() && path[0] == L'"') ? path : L"\"" + path + L"\"";
+    if (!arguments.empty()) line += L" " + arguments;
+    return line;
+}
+
+std::wstring BuildQuotedCommandLine(const std::wstring& path, const std::wstring& arguments) {
+    std::wstring line = L"\"" + path + L"\"";
+    if (!arguments.empty()) line += L" " + arguments;
+    return line;
+}
+
+std::wstring BuildConsoleSessionCommandLine(const std::wstring& path,
+                                            const std::wstring& arguments) {
+    return L"\"" + path + L"\" " + arguments;
+}
+
+std::wstring PathForAttributeQuery(const std::wstring& path) {
+    if (path.size() > kMaxPath && path.rfind(L"\\\\?\\", 0) != 0) return L"\\\\?\\" + path;
+    return path;
+}
+
+FilePresence JudgeFileAttributes(uint32_t attributes, const std::wstring& queriedPath,
+                                 bool xpProgramData) {
+    if (attributes == kInvalidFileAttributes) return {};
+    if (attributes & (kAttributeOffline | kAttributeVirtual)) return {};
+    if (!(attributes & kAttributeDirectory)) return {true, false};
+    if (!(attributes & kAttributeReparsePoint)) return {true, true};
+    // On XP, "Documents and Settings" junctions stand for real folders.
+    if (xpProgramData &&
+        AsciiLowerCopy(queriedPath).find(L":\\documents and settings") != std::wstring::npos) {
+        return {true, true};
+    }
+    return {};
+}
+
+std::wstring BuildTrayPath(const std::wstring& programFolder, const std::wstring& trayFile) {
+    return programFolder + L"\\" + trayFile;
+}
+
+std::wstring FolderOfPath(const std::wstring& path) {
+    const auto slash = path.rfind(L'\\');
+    return slash == std::wstring::npos ? path : path.substr(0, slash);
+}
+
+}  // namespace tqn

@@ -1,0 +1,62 @@
+#pragma once
+// The launch's decisions as plain functions of plain data: which launch path,
+// which command line, whether a file counts as present. The thin layer in
+// process_launch.cpp gathers the facts and acts on the result.
+#include <cstdint>
+#include <string>
+
+#include "platform/version_naming.h"
+
+namespace tqn {
+
+enum class LaunchPath {
+    ConsoleSession,   // the service's way: into the active console session
+    Plain,            // with the launcher's own token
+    MediumIntegrity,  // the launcher's token lowered to medium integrity
+};
+
+// True when the versions call for the integrity test before the plain launch
+// (Vista and unnamed 6.x workstations like it, and Windows 7).
+bool VersionNeedsIntegrityTest(const OsFlags& flags);
+
+// mediumIntegrity is consulted only when the integrity test applies.
+LaunchPath ChooseLaunchPath(bool isSystemAccount, bool dropElevation, const OsFlags& flags,
+                            bool mediumIntegrity);
+
+// The account name compared with "system", ASCII letters lower-cased.
+bool IsSystemAccountName(const std::wstring& accountName);
+
+// "path" quoted unless it already starts with a quote, then " arguments" when non-empty.
+std::wstring BuildPlainCommandLine(const std::wstring& path, const std::wstring& arguments);
+// "path" quoted, then " arguments" when non-empty.
+std::wstring BuildQuotedCommandLine(const std::wstring& path, const std::wstring& arguments);
+// "path" quoted and a blank, then the arguments (ends in the blank when they are empty).
+std::wstring BuildConsoleSessionCommandLine(const std::wstring& path,
+                                            const std::wstring& arguments);
+
+// The name under which a path's attributes are queried: paths longer than 260
+// characters get the "\\?\" prefix unless they have it already.
+std::wstring PathForAttributeQuery(const std::wstring& path);
+
+// Whether a file or folder with these attributes counts as present.
+// queriedPath is the name that was queried; xpProgramData is the process-wide
+// flag set on Windows XP when a ProgramData folder exists.
+struct FilePresence {
+    bool exists = false;
+    bool isDirectory = false;
+};
+constexpr uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;
+FilePresence JudgeFileAttributes(uint32_t attributes, const std::wstring& queriedPath,
+                                 bool xpProgramData);
+
+// The tray path: program folder, a backslash, the tray file name.
+std::wstring BuildTrayPath(const std::wstring& programFolder, const std::wstring& trayFile);
+// A module file name cut at its last backslash (no trailing backslash).
+std::wstring FolderOfPath(const std::wstring& path);
+
+}  // namespace tqn
+
+namespace tqn {
+// The medium band of integrity levels (medium-plus included).
+inline bool IsMediumIntegrityRid(uint32_t rid) { return rid >= 0x2000 && rid < 0x3000; }
+}  // namespace tqn

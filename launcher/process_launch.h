@@ -1,0 +1,28 @@
+#pragma once
+// Starting the product's tray program (and the uninstaller) as the
+// interactive user, detached: nothing here waits for a child or reports.
+#ifdef _WIN32
+#include <string>
+
+namespace tqn {
+
+// Starts program folder + "\" + TRAY_FILE by the launch path that the
+// account, dropElevation and the Windows version call for.
+void LaunchTrayProgram(const std::wstring& arguments, bool dropElevation);
+
+// With the launcher's own token; nothing is started unless the path names a
+// present file that is not a folder.
+void StartProcessPlain(const std::wstring& path, const std::wstring& arguments);
+// With a duplicate of the launcher's token lowered to medium integrity.
+void StartProcessAtMediumIntegrity(const std::wstring& path, const std::wstring& arguments);
+// As the user of the active console session (the service's way).
+bool StartProcessInConsoleSession(const std::wstring& path, const std::wstring& arguments);
+
+// True when the process token's integrity is in the medium band.
+bool IsMediumIntegrity();
+
+// The folder of the launcher's own file, without a trailing backslash.
+std::wstring ProgramFolder();
+
+}  // namespace tqn
+#endif

@@ -1,0 +1,173 @@
+#include "launcher/launch_decisions.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using tqn::LaunchPath;
+using tqn::OsFlags;
+
+// The flags that each Windows release sets.
+struct VersionRow {
+    const char* name;
+    OsFlags flags;
+    bool integrityTest;  // whether the release calls for the integrity test
+};
+
+OsFlags Flags(bool vista, bool win7, bool s2008, bool s2008r2, bool win8, bool s2012, bool win10) {
+    OsFlags f;
+    f.ntPlatform = 1;
+    f.nt50OrLater = 1;
+    f.vistaOrLater = vista;
+    f.windows7 = win7;
+    f.server2008 = s2008;
+    f.server2008R2 = s2008r2;
+    f.windows8 = win8;
+    f.server2012Family = s2012;
+    f.windows10 = win10;
+    return f;
+}
+
+const VersionRow kVersions[] = {
+    {"before Vista", Flags(0, 0, 0, 0, 0, 0, 0), false},
+    {"Windows Vista", Flags(1, 0, 0, 0, 0, 0, 0), true},
+    {"Windows Server 2008", Flags(1, 0, 1, 0, 0, 0, 0), false},
+    {"Windows 7", Flags(1, 1, 0, 0, 0, 0, 0), true},
+    {"Windows Server 2008 R2", Flags(1, 0, 0, 1, 0, 0, 0), false},
+    {"Windows 8", Flags(1, 0, 0, 0, 1, 0, 0), false},
+    {"Server 2012 family", Flags(1, 0, 0, 0, 0, 1, 0), false},
+    {"Windows 8.1 / unknown 6.x workstation", Flags(1, 0, 0, 0, 0, 0, 0), true},
+    {"Windows 10", Flags(1, 0, 0, 0, 0, 0, 1), false},
+    {"version 10 server / unflagged 6+", Flags(1, 0, 0, 0, 0, 0, 0), true},
+};
+
+TEST(LaunchPathChoice, SystemAccountAlwaysUsesTheConsoleSession) {
+    for (const auto& row : kVersions) {
+        for (bool drop : {false, true}) {
+            for (bool medium : {false, true}) {
+                EXPECT_EQ(tqn::ChooseLaunchPath(true, drop, row.flags, medium),
+                          LaunchPath::ConsoleSession)
+                    << row.name;
+            }
+        }
+    }
+}
+
+TEST(LaunchPathChoice, WithoutDropElevationThePlainPathOnEveryVersion) {
+    for (const auto& row : kVersions) {
+        for (bool medium : {false, true}) {
+            EXPECT_EQ(tqn::ChooseLaunchPath(false, false, row.flags, medium), LaunchPath::Plain)
+                << row.name;
+        }
+    }
+}
+
+TEST(LaunchPathChoice, DropElevationFollowsTheVersionTable) {
+    for (const auto& row : kVersions) {
+        EXPECT_EQ(tqn::VersionNeedsIntegrityTest(row.flags), row.integrityTest) << row.name;
+        // Already at medium integrity: plain, whatever the version.
+        EXPECT_EQ(tqn::ChooseLaunchPath(false, true, row.flags, true), LaunchPath::Plain)
+            << row.name;
+        // High integrity: lowered only where the version calls for the test.
+        EXPECT_EQ(tqn::ChooseLaunchPath(false, true, row.flags, false),
+                  row.integrityTest ? LaunchPath::MediumIntegrity : LaunchPath::Plain)
+            << row.name;
+    }
+}
+
+TEST(LaunchPathChoice, Windows7FlagWinsOverOtherFlags) {
+    // Windows 7 is tested even if another release flag were set alongside it.
+    OsFlags odd = Flags(1, 1, 0, 0, 1, 0, 0);
+    EXPECT_TRUE(tqn::VersionNeedsIntegrityTest(odd));
+}
+
+TEST(AccountName, OnlyTheWholeNameSystemInAnyCase) {
+    EXPECT_TRUE(tqn::IsSystemAccountName(L"SYSTEM"));
+    EXPECT_TRUE(tqn::IsSystemAccountName(L"system"));
+    EXPECT_TRUE(tqn::IsSystemAccountName(L"SyStEm"));
+    EXPECT_FALSE(tqn::IsSystemAccountName(L""));
+    EXPECT_FALSE(tqn::IsSystemAccountName(L"systems"));
+    EXPECT_FALSE(tqn::IsSystemAccountName(L"NT AUTHORITY\\SYSTEM"));
+    EXPECT_FALSE(tqn::IsSystemAccountName(L" system"));
+    EXPECT_FALSE(tqn::IsSystemAccountName(L"root"));
+}
+
+TEST(CommandLines, EachPathQuotesAsItsOwn) {
+    const std::wstring path = L"C:\\Program Files\\Tarvolin\\tray.exe";
+    EXPECT_EQ(tqn::BuildPlainCommandLine(path, L"/launch"),
+              L"\"C:\\Program Files\\Tarvolin\\tray.exe\" /launch");
+    EXPECT_EQ(tqn::BuildPlainCommandLine(path, L""), L"\"C:\\Program Files\\Tarvolin\\tray.exe\"");
+    // A path that starts with a quote is taken as it is.
+    EXPECT_EQ(tqn::BuildPlainCommandLine(L"\"C:\\a b\\t.exe\"", L"x y"), L"\"C:\\a b\\t.exe\" x y");
+    EXPECT_EQ(tqn::BuildQuotedCommandLine(path, L""), L"\"C:\\Program Files\\Tarvolin\\tray.exe\"");
+    EXPECT_EQ(tqn::BuildQuotedCommandLine(path, L"/launch"),
+              L"\"C:\\Program Files\\Tarvolin\\tray.exe\" /launch");
+    // The service's path always has the blank, even with no arguments.
+    EXPECT_EQ(tqn::BuildConsoleSessionCommandLine(path, L""),
+              L"\"C:\\Program Files\\Tarvolin\\tray.exe\" ");
+    EXPECT_EQ(tqn::BuildConsoleSessionCommandLine(path, L"/launch"),
+              L"\"C:\\Program Files\\Tarvolin\\tray.exe\" /launch");
+}
+
+TEST(AttributeQuery, LongPathsGetThePrefixOnce) {
+    const std::wstring exactly260 = L"C:\\" + std::wstring(257, L'a');
+    ASSERT_EQ(exactly260.size(), 260u);
+    EXPECT_EQ(tqn::PathForAttributeQuery(exactly260), exactly260);
+    const std::wstring longer = exactly260 + L"b";
+    EXPECT_EQ(tqn::PathForAttributeQuery(longer), L"\\\\?\\" + longer);
+    const std::wstring prefixed = L"\\\\?\\" + longer;
+    EXPECT_EQ(tqn::PathForAttributeQuery(prefixed), prefixed);
+}
+
+TEST(FilePresence, AttributesDecide) {
+    struct Row {
+        const char* what;
+        uint32_t attributes;
+        const wchar_t* path;
+        bool xp;
+        bool exists;
+        bool isDirectory;
+    };
+    const Row rows[] = {
+        {"missing", tqn::kInvalidFileAttributes, L"C:\\x", false, false, false},
+        {"plain file", 0x20, L"C:\\x.exe", false, true, false},
+        {"normal file", 0x80, L"C:\\x.exe", false, true, false},
+        {"offline file", 0x20 | 0x1000, L"C:\\x.exe", false, false, false},
+        {"virtual file", 0x20 | 0x10000, L"C:\\x.exe", false, false, false},
+        {"offline folder", 0x10 | 0x1000, L"C:\\d", false, false, false},
+        {"folder", 0x10, L"C:\\d", false, true, true},
+        {"reparse-point folder", 0x10 | 0x400, L"C:\\d", false, false, false},
+        {"reparse-point file", 0x20 | 0x400, L"C:\\f", false, true, false},
+        {"XP junction under Documents and Settings", 0x10 | 0x400,
+         L"C:\\Documents and Settings\\All Users", true, true, true},
+        {"junction there without the XP flag", 0x10 | 0x400,
+         L"C:\\Documents and Settings\\All Users", false, false, false},
+        {"XP junction elsewhere", 0x10 | 0x400, L"C:\\Other\\All Users", true, false, false},
+        {"XP junction, prefixed long name", 0x10 | 0x400,
+         L"\\\\?\\D:\\DOCUMENTS AND SETTINGS\\x", true, true, true},
+    };
+    for (const auto& row : rows) {
+        const auto presence = tqn::JudgeFileAttributes(row.attributes, row.path, row.xp);
+        EXPECT_EQ(presence.exists, row.exists) << row.what;
+        EXPECT_EQ(presence.isDirectory, row.isDirectory) << row.what;
+    }
+}
+
+TEST(Paths, TrayPathAndFolder) {
+    EXPECT_EQ(tqn::BuildTrayPath(L"C:\\P", L"tray.exe"), L"C:\\P\\tray.exe");
+    // An empty tray file name names the folder itself plus a backslash.
+    EXPECT_EQ(tqn::BuildTrayPath(L"C:\\P", L""), L"C:\\P\\");
+    EXPECT_EQ(tqn::FolderOfPath(L"C:\\P\\launch.exe"), L"C:\\P");
+    EXPECT_EQ(tqn::FolderOfPath(L"C:\\launch.exe"), L"C:");
+}
+
+TEST(Integrity, MediumBand) {
+    EXPECT_FALSE(tqn::IsMediumIntegrityRid(0x1000));  // low
+    EXPECT_FALSE(tqn::IsMediumIntegrityRid(0x1FFF));
+    EXPECT_TRUE(tqn::IsMediumIntegrityRid(0x2000));   // medium
+    EXPECT_TRUE(tqn::IsMediumIntegrityRid(0x2100));   // medium plus
+    EXPECT_FALSE(tqn::IsMediumIntegrityRid(0x3000));  // high
+    EXPECT_FALSE(tqn::IsMediumIntegrityRid(0x4000));  // system
+}
+
+}  // namespace
