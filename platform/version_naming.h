@@ -42,4 +42,8 @@ struct OsClassification {
 
 OsClassification ClassifyOs(const OsFacts& facts);
 
+// Removes leading and trailing blanks, tabs, vertical tabs and form feeds;
+// carriage returns and line feeds are kept.
+std::wstring TrimDisplayName(const std::wstring& text);
+
 }  // namespace tqn
