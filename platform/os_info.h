@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "platform/version_naming.h"
@@ -27,6 +28,11 @@ int32_t IsNtPlatform();
 // Gathers the facts from the system (no caching); false when the version
 // calls fail. Exposed for tests.
 bool GatherOsFacts(OsFacts& facts, SYSTEM_INFO& systemInfo);
+
+// The once-only filling of a record with a given way of gathering;
+// EnsureOsInfo() is this over OsInfo() and GatherOsFacts.
+using OsFactsGatherer = std::function<bool(OsFacts&, SYSTEM_INFO&)>;
+void EnsureOsInfoRecord(OsInfoRecord& record, const OsFactsGatherer& gather);
 
 }  // namespace tqn
 #endif
