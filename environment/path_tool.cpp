@@ -1,0 +1,132 @@
+#include "environment/path_tool.h"
+
+#include <array>
+
+#include "environment/global_data.h"
+#include "environment/path_tool_choice.h"
+#include "platform/sync_object.h"
+#include "trust/trusted_loader.h"
+
+namespace tqn {
+namespace {
+
+std::array<FARPROC, ptl::kExportCount> g_slots{};
+
+// Created on first use, lives until process exit.
+SyncObjectEx& PathToolLock() {
+    static SyncObjectEx lock;
+    return lock;
+}
+
+HMODULE LoadedPathTool() { return ::GetModuleHandleW(ptl::kModuleName); }
+
+bool BoundNow() { return LoadedPathTool() != nullptr && g_slots[ptl::kInitialize] != nullptr; }
+
+template <typename Fn>
+Fn SlotAs(size_t slot) {
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(g_slots[slot]));
+}
+
+// Calls the lookup's newer export (with flag 1) or, failing that, its older one.
+template <typename Newer, typename Older, typename... Names>
+bool Lookup(size_t newerSlot, size_t olderSlot, std::wstring& out, const Names&... names) {
+    out.clear();
+    if (!BoundNow()) return false;
+    std::array<wchar_t, ptl::kPathCapacity> buffer{};
+    int32_t result = 0;
+    switch (ChooseLookupExport(g_slots[newerSlot] != nullptr, g_slots[olderSlot] != nullptr)) {
+    case LookupExport::Newer:
+        result = SlotAs<Newer>(newerSlot)(names.c_str()..., buffer.data(), ptl::kPathCapacity,
+                                          ptl::kLookupFlag);
+        break;
+    case LookupExport::Older:
+        result = SlotAs<Older>(olderSlot)(names.c_str()..., buffer.data(), ptl::kPathCapacity);
+        break;
+    case LookupExport::None:
+        return false;
+    }
+    if (result == 0) return false;
+    buffer.back() = L'\0';  // a module that filled the whole buffer still ends here
+    out = buffer.data();
+    return true;
+}
+
+}  // namespace
+
+bool BindPathTool(const std::wstring& folder) {
+    const std::wstring path = folder + L"\\" + ptl::kModuleName;
+    // The reference taken here is the table's; ReleasePathTool gives it back.
+    const HMODULE module = LoadTrustedPathTool(path);
+
+    SyncObjectEx::Guard guard(PathToolLock());
+    if (module != nullptr) {
+        for (size_t i = 0; i < ptl::kExportCount; ++i) {
+            g_slots[i] = ::GetProcAddress(module, ptl::kExportNames[i]);
+        }
+    }
+    return BoundNow();
+}
+
+int32_t InitializePathTool(uint32_t flags, const std::wstring& folder) {
+    const std::wstring productFolder = folder.empty() ? ProductFolder() : folder;
+    if (!BindPathTool(productFolder)) return 0;
+    const auto initialize = SlotAs<ptl::InitializeFn>(ptl::kInitialize);
+    const std::wstring token = BuildCallerToken();
+    return initialize(ptl::kDataFileName, productFolder.c_str(), token.c_str(), flags);
+}
+
+void RebindPathTool() {
+    const HMODULE module = LoadedPathTool();
+    if (module == nullptr || g_slots[ptl::kInitialize] != nullptr) return;
+    for (size_t i = 0; i < ptl::kExportCount; ++i) {
+        if (g_slots[i] == nullptr) g_slots[i] = ::GetProcAddress(module, ptl::kExportNames[i]);
+    }
+}
+
+void ReleasePathTool() {
+    if (const HMODULE module = LoadedPathTool()) ::FreeLibrary(module);
+    if (LoadedPathTool() == nullptr) g_slots.fill(nullptr);
+}
+
+bool IsPathToolBound() {
+    SyncObjectEx::Guard guard(PathToolLock());
+    return BoundNow();
+}
+
+FARPROC PathToolSlot(size_t slot) { return slot < g_slots.size() ? g_slots[slot] : nullptr; }
+
+bool GetFolderPathVariable(const std::wstring& baseVariable, const std::wstring& folderVariable,
+                           std::wstring& out) {
+    return Lookup<ptl::GetTwoPathFlagsFn, ptl::GetTwoPathFn>(
+        ptl::kGetFolderPathNew2, ptl::kGetFolderPath2, out, baseVariable, folderVariable);
+}
+
+bool GetFilePathVariable(const std::wstring& folderVariable, const std::wstring& fileVariable,
+                         std::wstring& out) {
+    return Lookup<ptl::GetTwoPathFlagsFn, ptl::GetTwoPathFn>(
+        ptl::kGetFilePathNew, ptl::kGetFilePath, out, folderVariable, fileVariable);
+}
+
+bool GetFileNameVariable(const std::wstring& fileVariable, std::wstring& out) {
+    out.clear();
+    if (!BoundNow() || g_slots[ptl::kGetFileName] == nullptr) return false;
+    std::array<wchar_t, ptl::kPathCapacity> buffer{};
+    const auto getFileName = SlotAs<ptl::GetOnePathFn>(ptl::kGetFileName);
+    if (getFileName(fileVariable.c_str(), buffer.data(), ptl::kPathCapacity) == 0) return false;
+    buffer.back() = L'\0';
+    out = buffer.data();
+    return true;
+}
+
+std::wstring ProgramFolder() {
+    std::array<wchar_t, 512> path{};
+    const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0 || length >= path.size()) return std::wstring();
+    return FolderOfPath(std::wstring(path.data(), length));
+}
+
+std::wstring ProductFolder() {
+    return ChooseProductFolder(std::wstring(), GlobalData().ReadProductFolder(), ProgramFolder());
+}
+
+}  // namespace tqn
