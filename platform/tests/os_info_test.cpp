@@ -7,6 +7,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/scoped_resource.h"
+
 namespace {
 
 using tqn::OsFacts;
@@ -95,6 +97,36 @@ TEST(OsInfoRecord, ConcurrentCallersWaitForTheGatherer) {
     for (std::thread& t : threads) t.join();
     EXPECT_EQ(calls.load(), 1);
     EXPECT_EQ(sawName.load(), kThreads);
+}
+
+// After a failed gathering, a caller arriving during the next one waits for
+// it instead of taking the stale, empty record.
+TEST(OsInfoRecord, RetryMakesLateComersWait) {
+    tqn::OsInfoRecord record;
+    tqn::EnsureOsInfoRecord(record, [](OsFacts&, SYSTEM_INFO&) { return false; });
+    ASSERT_EQ(record.gathered, 1);
+    ASSERT_TRUE(record.displayName.empty());
+
+    tqn::ScopedHandle inside(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    ASSERT_TRUE(inside);
+    std::thread gatherer([&] {
+        tqn::EnsureOsInfoRecord(record, [&](OsFacts& facts, SYSTEM_INFO&) {
+            ::SetEvent(inside.Get());
+            ::Sleep(200);
+            facts = SevenFacts();
+            return true;
+        });
+    });
+    ASSERT_EQ(::WaitForSingleObject(inside.Get(), 10000), WAIT_OBJECT_0);
+    bool lateComerGathered = false;
+    tqn::EnsureOsInfoRecord(record, [&](OsFacts&, SYSTEM_INFO&) {
+        lateComerGathered = true;
+        return false;
+    });
+    const int32_t sawWindows7 = record.flags.windows7;
+    gatherer.join();
+    EXPECT_FALSE(lateComerGathered);
+    EXPECT_EQ(sawWindows7, 1);
 }
 
 // The real record under Wine: gathered, named, and equal to a fresh classification.
