@@ -1,0 +1,142 @@
+#include "trust/certificate_tool.h"
+
+#include <softpub.h>
+#include <wintrust.h>
+
+#include <cstddef>
+#include <utility>
+
+#include "diag/trace.h"
+#include "platform/scoped_resource.h"
+#include "trust/trust_rules.h"
+
+namespace tqn {
+
+namespace {
+
+// {FC451C16-AC75-11D1-B4B8-00C04FB66EA0}
+constexpr GUID kGenericChainVerify = {
+    0xFC451C16, 0xAC75, 0x11D1, {0xB4, 0xB8, 0x00, 0xC0, 0x4F, 0xB6, 0x6E, 0xA0}};
+
+// The structure up to and including dwUIContext: later members stay unused.
+constexpr DWORD kWinTrustDataSize = offsetof(WINTRUST_DATA, dwUIContext) + sizeof(DWORD);
+#ifdef _WIN64
+static_assert(kWinTrustDataSize == 80);
+static_assert(sizeof(WINTRUST_FILE_INFO) == 32);
+#endif
+
+// Embedded PKCS #7 signature (0x400) together with 0x8 and 0x1.
+constexpr DWORD kExpectedContentTypes = 0x409;
+constexpr DWORD kSignerInfoParam = 6;  // CMSG_SIGNER_INFO_PARAM
+constexpr DWORD kCertEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
+
+std::function<LONG(const wchar_t*)>& TrustStatusOverride() {
+    static std::function<LONG(const wchar_t*)> status;
+    return status;
+}
+
+}  // namespace
+
+HRESULT CertificateToolEx::VerifyFileTrust(const wchar_t* path) const {
+    WINTRUST_FILE_INFO file{};
+    file.cbStruct = sizeof(WINTRUST_FILE_INFO);
+    file.pcwszFilePath = path;
+    file.hFile = nullptr;
+    file.pgKnownSubject = nullptr;
+
+    WINTRUST_DATA data{};
+    data.cbStruct = kWinTrustDataSize;
+    data.dwUIChoice = WTD_UI_NONE;
+    data.fdwRevocationChecks = WTD_REVOKE_NONE;
+    data.dwUnionChoice = WTD_CHOICE_FILE;
+    data.pFile = &file;
+    data.dwStateAction = WTD_STATEACTION_IGNORE;
+    data.dwProvFlags = WTD_SAFER_FLAG;
+    data.dwUIContext = 0;
+
+    GUID action = kGenericChainVerify;
+    const HRESULT status = TrustStatusOverride() ? TrustStatusOverride()(path)
+                                                 : ::WinVerifyTrustEx(nullptr, &action, &data);
+    if (status != static_cast<HRESULT>(kTrustNoSignature)) return status;
+
+    const HRESULT result = NoSignatureResult(::GetLastError());
+    if (IsUnusualNoSignatureResult(result)) {
+        TraceW(L"{28AC245E-7AFA-4DBB-A551-38E3F70CBA4A} [0x%x][%s]", result, path);
+    }
+    return result;
+}
+
+int CertificateToolEx::ReadSignerName(const ObejctInterface& object, std::wstring& name) const {
+    // Declared so that they are released in this order: signer information,
+    // certificate, store, message.
+    ScopedCryptMessage message;
+    ScopedCertStore store;
+    ScopedCertContext certificate;
+    ScopedLocalMemory signerInfo;
+
+    DWORD encoding = 0, contentType = 0, formatType = 0;
+    if (!::CryptQueryObject(object.ObjectType(), object.Object(), kExpectedContentTypes,
+                            CERT_QUERY_FORMAT_FLAG_BINARY, 0, &encoding, &contentType, &formatType,
+                            store.Receive(), message.Receive(), nullptr)) {
+        return kNoEmbeddedSignature;
+    }
+
+    DWORD size = 0;
+    if (!::CryptMsgGetParam(message.Get(), kSignerInfoParam, 0, nullptr, &size)) {
+        TraceW(L"{3CADA513-E7C8-43CC-8831-0E6EB41B36C4} %x", ::GetLastError());
+        return kSignerInfoSizeFailed;
+    }
+    signerInfo.Reset(::LocalAlloc(LPTR, size));
+    if (!signerInfo) {
+        TraceW(L"{E84A9072-3C12-43CF-A85C-B360948E3026}");
+        return kSignerInfoNoMemory;
+    }
+    if (!::CryptMsgGetParam(message.Get(), kSignerInfoParam, 0, signerInfo.Get(), &size)) {
+        TraceW(L"{22BE245B-EB8E-435E-BCF0-64E99A58A74A} %x", ::GetLastError());
+        return kSignerInfoReadFailed;
+    }
+
+    const auto* info = static_cast<const CMSG_SIGNER_INFO*>(signerInfo.Get());
+    CERT_INFO wanted{};
+    wanted.Issuer = info->Issuer;
+    wanted.SerialNumber = info->SerialNumber;
+    certificate.Reset(::CertFindCertificateInStore(store.Get(), kCertEncoding, 0,
+                                                   CERT_FIND_SUBJECT_CERT, &wanted, nullptr));
+    if (!certificate) {
+        TraceW(L"{21E0218A-2B22-45D8-83C2-E82A55BDC051} %x\n", ::GetLastError());
+        return kSignerCertificateNotFound;
+    }
+
+    // Any of the three failures is followed by the same closing line with
+    // the error of the call that failed.
+    const DWORD length =
+        ::CertGetNameStringW(certificate.Get(), CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, nullptr, 0);
+    if (length == 0) {
+        const DWORD error = ::GetLastError();
+        TraceW(L"{9B8B8973-36CA-48BB-BBD7-E5B07220FDD0}");
+        TraceW(L"{25E193A5-C033-4908-B25F-D08E8E04EA17} %x\n", error);
+        return kSignerNameUnreadable;
+    }
+    ScopedLocalMemory text(::LocalAlloc(LPTR, sizeof(wchar_t) * length));
+    if (!text) {
+        const DWORD error = ::GetLastError();
+        TraceW(L"{37E922D6-DE16-406B-9D23-E7FFBF573375}");
+        TraceW(L"{25E193A5-C033-4908-B25F-D08E8E04EA17} %x\n", error);
+        return kSignerNameUnreadable;
+    }
+    if (::CertGetNameStringW(certificate.Get(), CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr,
+                             static_cast<wchar_t*>(text.Get()), length) == 0) {
+        const DWORD error = ::GetLastError();
+        TraceW(L"{B0C9A2AD-4088-429F-8A52-A272D0867F2F}");
+        TraceW(L"{25E193A5-C033-4908-B25F-D08E8E04EA17} %x\n", error);
+        return kSignerNameUnreadable;
+    }
+    name.assign(static_cast<const wchar_t*>(text.Get()));
+    return kNameRead;
+}
+
+void SetTrustStatusForTesting(std::function<LONG(const wchar_t* path)> status) {
+    TrustStatusOverride() = std::move(status);
+}
+
+}  // namespace tqn

@@ -1,0 +1,398 @@
+// Trusted loading under Wine, on real signed copies of the probe module made
+// at build time (see trust/tests/CMakeLists.txt).
+#include "trust/trusted_loader.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "diag/trace.h"
+#include "platform/scoped_resource.h"
+#include "trust/certificate_tool.h"
+#include "trust/root_store.h"
+#include "trust/tests/signature_file_edit.h"
+
+namespace tqn {
+namespace {
+
+constexpr DWORD kGenuineIdentity = 0x54515031;
+constexpr DWORD kImpostorIdentity = 0x21212121;
+
+// The build tree's test CA must be trusted before any chain is verified.
+class TestCaEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        ASSERT_TRUE(AddCertificateFileToMachineRoot(DefaultTestCaPath()))
+            << "test CA " << ::testing::PrintToString(DefaultTestCaPath());
+    }
+};
+const auto* const g_testCa = ::testing::AddGlobalTestEnvironment(new TestCaEnvironment);
+
+std::wstring ProgramFolder() {
+    wchar_t buffer[1024] = {};
+    const DWORD length = ::GetModuleFileNameW(nullptr, buffer, 1024);
+    std::wstring path(buffer, length);
+    return path.substr(0, path.find_last_of(L'\\'));
+}
+
+std::wstring SignedCopy(const std::wstring& name) {
+    return ProgramFolder() + L"\\..\\signed\\trust\\" + name + L".tqm";
+}
+
+DWORD IdentityOf(HMODULE module) {
+    using Identity = DWORD(WINAPI*)();
+    const FARPROC found = ::GetProcAddress(module, "TrustProbeIdentity");
+    Identity identity = nullptr;
+    static_assert(sizeof(identity) == sizeof(found));
+    std::memcpy(&identity, &found, sizeof(identity));
+    return identity ? identity() : 0;
+}
+
+using Loader = HMODULE (*)(const std::wstring&);
+struct NamedLoader {
+    const char* name;
+    Loader load;
+};
+const NamedLoader kLoaders[] = {
+    {"path tool", LoadTrustedPathTool},
+    {"configuration module", LoadTrustedConfigModule},
+    {"script module", LoadTrustedScriptModule},
+};
+
+// A scratch folder of its own per test, removed with everything in it.
+class TrustedLoaderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        wchar_t temp[MAX_PATH] = {};
+        ASSERT_NE(::GetTempPathW(MAX_PATH, temp), 0u);
+        scratch_ = std::wstring(temp) + L"tqn-trust-" + std::to_wstring(::GetCurrentProcessId()) +
+                   L"-" + std::to_wstring(::GetTickCount64());
+        ASSERT_TRUE(::CreateDirectoryW(scratch_.c_str(), nullptr)) << ::GetLastError();
+        SetTraceCaptureForTesting([this](const std::wstring& record) { traces_.push_back(record); });
+    }
+
+    void TearDown() override {
+        SetTraceCaptureForTesting(nullptr);
+        SetBeforeLoadHookForTesting(nullptr);
+        SetTrustStatusForTesting(nullptr);
+        WIN32_FIND_DATAW found{};
+        const std::wstring pattern = scratch_ + L"\\*";
+        HANDLE search = ::FindFirstFileW(pattern.c_str(), &found);
+        if (search != INVALID_HANDLE_VALUE) {
+            do {
+                const std::wstring name = found.cFileName;
+                if (name != L"." && name != L"..") ::DeleteFileW((scratch_ + L"\\" + name).c_str());
+            } while (::FindNextFileW(search, &found));
+            ::FindClose(search);
+        }
+        EXPECT_TRUE(::RemoveDirectoryW(scratch_.c_str())) << ::GetLastError();
+    }
+
+    // Copies a build-time variant into the scratch folder under its own name.
+    std::wstring Place(const std::wstring& variant, const std::wstring& as) {
+        const std::wstring target = scratch_ + L"\\" + as;
+        EXPECT_TRUE(::CopyFileW(SignedCopy(variant).c_str(), target.c_str(), FALSE))
+            << "copy of " << ::testing::PrintToString(variant) << " failed: " << ::GetLastError();
+        return target;
+    }
+
+    // Writes a variant of brennick.tqm whose signature blob was edited.
+    std::wstring PlaceEdited(const std::wstring& as, bool (*edit)(sigedit::Bytes& blob)) {
+        sigedit::Bytes pe, blob;
+        EXPECT_TRUE(sigedit::ReadFileBytes(SignedCopy(L"brennick"), pe));
+        EXPECT_TRUE(sigedit::ExtractSignatureBlob(pe, blob));
+        EXPECT_TRUE(edit(blob));
+        EXPECT_TRUE(sigedit::ReplaceSignatureBlob(pe, blob));
+        const std::wstring target = scratch_ + L"\\" + as;
+        EXPECT_TRUE(sigedit::WriteFileBytes(target, pe));
+        return target;
+    }
+
+    std::wstring scratch_;
+    std::vector<std::wstring> traces_;
+};
+
+// Every accepted signer name, in either letter case, loads through every caller.
+TEST_F(TrustedLoaderTest, AcceptedSignersLoad) {
+    for (const wchar_t* variant : {L"brennick", L"halvreth", L"brennick_upper", L"halvreth_lower"}) {
+        for (const NamedLoader& loader : kLoaders) {
+            const std::wstring path = Place(variant, std::wstring(variant) + L"-" +
+                                                         std::to_wstring(&loader - kLoaders) + L".tqm");
+            ScopedLibrary module(loader.load(path));
+            ASSERT_TRUE(module) << loader.name << " " << ::testing::PrintToString(std::wstring(variant));
+            EXPECT_EQ(::GetModuleHandleW(path.c_str()), module.Get());
+            EXPECT_EQ(IdentityOf(module.Get()), kGenuineIdentity);
+            module.Reset();
+            EXPECT_EQ(::GetModuleHandleW(path.c_str()), nullptr) << "still loaded after freeing";
+        }
+    }
+    EXPECT_TRUE(traces_.empty());
+}
+
+// Near-miss names, a third party, self-signed, unsigned and tampered files are
+// refused by every caller, and nothing of them is loaded.
+TEST_F(TrustedLoaderTest, RefusedFilesLoadNothing) {
+    for (const wchar_t* variant : {L"brennick_nodot", L"brennick_labs", L"thirdparty", L"selfsigned",
+                                   L"unsigned", L"tampered"}) {
+        for (const NamedLoader& loader : kLoaders) {
+            const std::wstring path = Place(variant, std::wstring(variant) + L"-" +
+                                                         std::to_wstring(&loader - kLoaders) + L".tqm");
+            ScopedLibrary module(loader.load(path));
+            EXPECT_FALSE(module) << loader.name << " " << ::testing::PrintToString(std::wstring(variant));
+            EXPECT_EQ(::GetModuleHandleW(path.c_str()), nullptr) << loader.name;
+        }
+    }
+    // None of these is an unusual failure: no trace line at all.
+    EXPECT_TRUE(traces_.empty()) << traces_.size() << " lines, first: "
+                                 << ::testing::PrintToString(traces_.empty() ? L"" : traces_[0]);
+}
+
+// The three primitives on each kind of file.
+TEST_F(TrustedLoaderTest, TrustAndSignerOfEachFile) {
+    struct Row {
+        const wchar_t* variant;
+        bool trusted;
+        const wchar_t* signer;  // null: no name can be read
+    };
+    const Row rows[] = {
+        {L"brennick", true, L"Brennick Corp."},
+        {L"halvreth_lower", true, L"halvreth corp."},
+        {L"brennick_labs", true, L"Brennick Corp. Labs"},
+        {L"thirdparty", true, L"Orrin Tools Ltd."},
+        {L"selfsigned", false, L"Brennick Corp."},  // its chain ends in no trusted root
+        {L"tampered", false, L"Brennick Corp."},    // the name still reads, the hash does not match
+        {L"unsigned", false, nullptr},
+        {L"nested_brennick_first", true, L"Brennick Corp."},
+        {L"nested_thirdparty_first", true, L"Orrin Tools Ltd."},
+    };
+    for (const Row& row : rows) {
+        const std::wstring path = Place(row.variant, std::wstring(row.variant) + L".tqm");
+        const std::string what = ::testing::PrintToString(std::wstring(row.variant));
+        EXPECT_EQ(VerifyFileTrust(path) >= 0, row.trusted) << what;
+        std::wstring name = L"untouched";
+        if (row.signer) {
+            EXPECT_TRUE(GetSignerName(path, name)) << what;
+            EXPECT_EQ(name, row.signer) << what;
+            EXPECT_EQ(CompareSignerName(path, row.signer), 0) << what;
+        } else {
+            EXPECT_FALSE(GetSignerName(path, name)) << what;
+            EXPECT_EQ(name, L"untouched") << "out-parameter changed on failure";
+            EXPECT_EQ(CompareSignerName(path, L"Brennick Corp."), -2) << what;
+        }
+    }
+}
+
+// An unsigned file is a failure of the trust test, never "trusted".
+TEST_F(TrustedLoaderTest, UnsignedFileIsNotTrusted) {
+    const std::wstring path = Place(L"unsigned", L"unsigned.tqm");
+    EXPECT_EQ(VerifyFileTrust(path), static_cast<HRESULT>(0x800B0100));
+}
+
+// With two signatures, the first signer alone decides.
+TEST_F(TrustedLoaderTest, FirstOfTwoSignersDecides) {
+    for (const NamedLoader& loader : kLoaders) {
+        const std::wstring first = Place(L"nested_brennick_first", L"first.tqm");
+        ScopedLibrary accepted(loader.load(first));
+        EXPECT_TRUE(accepted) << loader.name;
+        accepted.Reset();
+
+        const std::wstring second = Place(L"nested_thirdparty_first", L"second.tqm");
+        ScopedLibrary refused(loader.load(second));
+        EXPECT_FALSE(refused) << loader.name;
+        EXPECT_EQ(::GetModuleHandleW(second.c_str()), nullptr);
+    }
+}
+
+// A missing file loads nothing.
+TEST_F(TrustedLoaderTest, MissingFile) {
+    for (const NamedLoader& loader : kLoaders) {
+        EXPECT_EQ(loader.load(scratch_ + L"\\absent.tqm"), nullptr) << loader.name;
+    }
+}
+
+// Nothing is cached: each request tests the file as it is now.
+TEST_F(TrustedLoaderTest, EveryRequestTestsAgain) {
+    const std::wstring path = scratch_ + L"\\module.tqm";
+    ASSERT_TRUE(::CopyFileW(SignedCopy(L"unsigned").c_str(), path.c_str(), FALSE));
+    EXPECT_EQ(LoadTrustedPathTool(path), nullptr);
+    ASSERT_TRUE(::CopyFileW(SignedCopy(L"brennick").c_str(), path.c_str(), FALSE));
+    ScopedLibrary module(LoadTrustedPathTool(path));
+    EXPECT_TRUE(module);
+    module.Reset();
+    ASSERT_TRUE(::CopyFileW(SignedCopy(L"thirdparty").c_str(), path.c_str(), FALSE));
+    EXPECT_EQ(LoadTrustedPathTool(path), nullptr);
+}
+
+// A module already in the process loads again through the tests (one more reference).
+TEST_F(TrustedLoaderTest, AlreadyLoadedModule) {
+    const std::wstring path = Place(L"halvreth", L"twice.tqm");
+    ScopedLibrary first(LoadTrustedScriptModule(path));
+    ASSERT_TRUE(first);
+    ScopedLibrary second(LoadTrustedScriptModule(path));
+    EXPECT_EQ(second.Get(), first.Get());
+    second.Reset();
+    first.Reset();
+    EXPECT_EQ(::GetModuleHandleW(path.c_str()), nullptr);
+}
+
+// Between the tests and the load nobody can replace, overwrite, rename or
+// delete the file: the module loaded is the one that was tested.
+TEST_F(TrustedLoaderTest, FileCannotBeSwappedBeforeTheLoad) {
+    for (const NamedLoader& loader : kLoaders) {
+        const std::wstring path = Place(L"brennick", L"genuine.tqm");
+        const std::wstring impostor = Place(L"impostor", L"impostor.tqm");
+        const std::wstring moved = scratch_ + L"\\moved.tqm";
+        int attempts = 0;
+        SetBeforeLoadHookForTesting([&](const std::wstring& loading) {
+            EXPECT_EQ(loading, path);
+            ++attempts;
+            // Overwrite in place.
+            ScopedFileHandle writer(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                  nullptr, OPEN_EXISTING, 0, nullptr));
+            EXPECT_FALSE(writer) << loader.name << ": opened for writing";
+            // Replace with another file.
+            EXPECT_FALSE(::MoveFileExW(impostor.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING))
+                << loader.name << ": replaced";
+            EXPECT_FALSE(::CopyFileW(impostor.c_str(), path.c_str(), FALSE)) << loader.name << ": copied over";
+            // Move away (then something else could take the name) or delete.
+            EXPECT_FALSE(::MoveFileW(path.c_str(), moved.c_str())) << loader.name << ": renamed";
+            EXPECT_FALSE(::DeleteFileW(path.c_str())) << loader.name << ": deleted";
+        });
+        ScopedLibrary module(loader.load(path));
+        SetBeforeLoadHookForTesting(nullptr);
+        EXPECT_EQ(attempts, 1);
+        ASSERT_TRUE(module) << loader.name;
+        EXPECT_EQ(IdentityOf(module.Get()), kGenuineIdentity) << loader.name;
+        module.Reset();
+
+        // Once the loader has let go, the same replacement goes through.
+        EXPECT_TRUE(::MoveFileExW(impostor.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING))
+            << ::GetLastError();
+        EXPECT_EQ(LoadTrustedPathTool(path), nullptr);  // the impostor is unsigned
+        ::DeleteFileW(path.c_str());
+    }
+}
+
+// The hook runs only when both tests passed.
+TEST_F(TrustedLoaderTest, NoLoadStepForRefusedFiles) {
+    int calls = 0;
+    SetBeforeLoadHookForTesting([&calls](const std::wstring&) { ++calls; });
+    for (const NamedLoader& loader : kLoaders) {
+        EXPECT_EQ(loader.load(Place(L"thirdparty", L"third.tqm")), nullptr);
+    }
+    EXPECT_EQ(calls, 0);
+}
+
+// The GUID of each trace line's message, in order.
+std::vector<std::wstring> TraceTags(const std::vector<std::wstring>& records) {
+    std::vector<std::wstring> tags;
+    for (const std::wstring& r : records) {
+        const size_t open = r.find(L"        [{");
+        const size_t close = r.find(L'}', open);
+        tags.push_back(open == std::wstring::npos || close == std::wstring::npos
+                           ? L"<no tag>"
+                           : r.substr(open + 9, close - open - 8));
+    }
+    return tags;
+}
+
+const std::wstring kTrustTag = L"{28AC245E-7AFA-4DBB-A551-38E3F70CBA4A}";
+const std::wstring kSignerNotFoundTag = L"{21E0218A-2B22-45D8-83C2-E82A55BDC051}";
+
+// A signature without its certificates: the reader's line shows when the
+// reader ran. The configuration module reads the signer first (twice: both
+// names); the path tool and the script module stop at the trust test.
+TEST_F(TrustedLoaderTest, ReaderLinesShowTheOrder) {
+    const std::wstring path = PlaceEdited(L"stripped.tqm", [](sigedit::Bytes& blob) {
+        sigedit::Bytes stripped;
+        if (!sigedit::StripCertificates(blob, stripped)) return false;
+        blob.swap(stripped);
+        return true;
+    });
+    std::wstring name;
+    EXPECT_FALSE(GetSignerName(path, name));
+    ASSERT_EQ(TraceTags(traces_), std::vector<std::wstring>{kSignerNotFoundTag});
+    EXPECT_NE(traces_[0].find(kSignerNotFoundTag + L" 80092004\n]\n"), std::wstring::npos) << traces_[0];
+
+    struct Row {
+        const NamedLoader& loader;
+        std::vector<std::wstring> tags;
+    };
+    const Row rows[] = {
+        {kLoaders[0], {}},
+        {kLoaders[1], {kSignerNotFoundTag, kSignerNotFoundTag}},
+        {kLoaders[2], {}},
+    };
+    for (const Row& row : rows) {
+        traces_.clear();
+        EXPECT_EQ(row.loader.load(path), nullptr) << row.loader.name;
+        EXPECT_EQ(TraceTags(traces_), row.tags) << row.loader.name;
+    }
+}
+
+// Wine's policy reports "no signature" only with the same status as last
+// error; through the seam it reports an unusual one. Its line shows when the
+// trust test ran: first for the path tool and the script module, and for the
+// configuration module only after its signer matched.
+TEST_F(TrustedLoaderTest, TrustLineShowsTheOrder) {
+    SetTrustStatusForTesting([](const wchar_t*) {
+        ::SetLastError(ERROR_FILE_NOT_FOUND);
+        return static_cast<LONG>(0x800B0100);
+    });
+    const std::wstring maker = Place(L"brennick", L"maker.tqm");
+    const std::wstring stripped = PlaceEdited(L"stripped.tqm", [](sigedit::Bytes& blob) {
+        sigedit::Bytes out;
+        if (!sigedit::StripCertificates(blob, out)) return false;
+        blob.swap(out);
+        return true;
+    });
+    traces_.clear();
+    EXPECT_EQ(VerifyFileTrust(maker), static_cast<HRESULT>(0x80070002));
+    ASSERT_EQ(traces_.size(), 1u);
+    EXPECT_NE(traces_[0].find(L"        [" + kTrustTag + L" [0x80070002][" + maker + L"]]\n"),
+              std::wstring::npos)
+        << ::testing::PrintToString(traces_[0]);
+
+    struct Row {
+        const NamedLoader& loader;
+        const std::wstring& path;
+        std::vector<std::wstring> tags;
+    };
+    const Row rows[] = {
+        {kLoaders[0], maker, {kTrustTag}},
+        {kLoaders[1], maker, {kTrustTag}},
+        {kLoaders[2], maker, {kTrustTag}},
+        {kLoaders[0], stripped, {kTrustTag}},
+        {kLoaders[1], stripped, {kSignerNotFoundTag, kSignerNotFoundTag}},
+        {kLoaders[2], stripped, {kTrustTag}},
+    };
+    for (const Row& row : rows) {
+        traces_.clear();
+        EXPECT_EQ(row.loader.load(row.path), nullptr) << row.loader.name;
+        EXPECT_EQ(TraceTags(traces_), row.tags) << row.loader.name;
+    }
+    SetTrustStatusForTesting(nullptr);
+}
+
+// "No signature" with a last error of 0 stays a failure, so a file whose
+// signature the policy cannot find is not loaded on the strength of its name.
+TEST_F(TrustedLoaderTest, NoSignatureWithoutLastErrorIsRefused) {
+    SetTrustStatusForTesting([](const wchar_t*) {
+        ::SetLastError(0);
+        return static_cast<LONG>(0x800B0100);
+    });
+    const std::wstring path = Place(L"brennick", L"maker.tqm");
+    EXPECT_EQ(VerifyFileTrust(path), static_cast<HRESULT>(0x800B0100));
+    for (const NamedLoader& loader : kLoaders) {
+        ScopedLibrary module(loader.load(path));
+        EXPECT_FALSE(module) << loader.name;
+        EXPECT_EQ(::GetModuleHandleW(path.c_str()), nullptr);
+    }
+    EXPECT_TRUE(traces_.empty());
+    SetTrustStatusForTesting(nullptr);
+}
+}  // namespace
+}  // namespace tqn
