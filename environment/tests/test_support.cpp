@@ -1,0 +1,127 @@
+#include "environment/tests/test_support.h"
+
+#include <objbase.h>
+
+#include "crypt/text_conversion.h"
+#include "environment/path_tool_choice.h"
+#include "platform/scoped_resource.h"
+
+namespace tqn::testing {
+namespace {
+
+void RemoveTree(const std::wstring& folder) {
+    WIN32_FIND_DATAW entry{};
+    HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = entry.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const std::wstring path = folder + L"\\" + name;
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(path);
+            } else {
+                ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+                ::DeleteFileW(path.c_str());
+            }
+        } while (::FindNextFileW(find, &entry));
+        ::FindClose(find);
+    }
+    ::RemoveDirectoryW(folder.c_str());
+}
+
+}  // namespace
+
+std::wstring NewGuidText() {
+    GUID guid{};
+    ::CoCreateGuid(&guid);
+    wchar_t text[64] = {};
+    ::StringFromGUID2(guid, text, 64);
+    std::wstring plain;
+    for (const wchar_t* c = text; *c; ++c) {
+        if (*c != L'{' && *c != L'}') plain.push_back(*c);
+    }
+    return plain;
+}
+
+ScratchFolder::ScratchFolder() {
+    wchar_t temp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    path_ = std::wstring(temp) + L"tqn-env-" + NewGuidText();
+    ::CreateDirectoryW(path_.c_str(), nullptr);
+}
+
+ScratchFolder::~ScratchFolder() { RemoveTree(path_); }
+
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+    ScopedFileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    DWORD written = 0;
+    return ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+           written == bytes.size();
+}
+
+bool FileExists(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool FolderExists(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool RunProgram(const std::wstring& commandLine, std::string& output, DWORD& exitCode) {
+    SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    ScopedHandle readEnd;
+    ScopedHandle writeEnd;
+    {
+        HANDLE r = nullptr;
+        HANDLE w = nullptr;
+        if (!::CreatePipe(&r, &w, &inheritable, 0)) return false;
+        readEnd.Reset(r);
+        writeEnd.Reset(w);
+    }
+    ::SetHandleInformation(readEnd.Get(), HANDLE_FLAG_INHERIT, 0);
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd.Get();
+    startup.hStdError = writeEnd.Get();
+    startup.hStdInput = nullptr;
+    PROCESS_INFORMATION process{};
+    std::wstring mutableLine = commandLine;
+    if (!::CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                          &process)) {
+        return false;
+    }
+    ScopedHandle processHandle(process.hProcess);
+    ScopedHandle threadHandle(process.hThread);
+    writeEnd.Reset();  // the child holds the only write end now
+
+    output.clear();
+    char buffer[4096];
+    DWORD read = 0;
+    while (::ReadFile(readEnd.Get(), buffer, sizeof(buffer), &read, nullptr) && read > 0) {
+        output.append(buffer, read);
+    }
+    if (::WaitForSingleObject(processHandle.Get(), 30000) != WAIT_OBJECT_0) return false;
+    return ::GetExitCodeProcess(processHandle.Get(), &exitCode) != FALSE;
+}
+
+std::wstring BinFolder() {
+    wchar_t path[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return FolderOfPath(path);
+}
+
+std::wstring SignedCopy(const std::wstring& name) { return BinFolder() + L"\\..\\signed\\env\\" + name; }
+
+std::string Utf8(const std::wstring& text) {
+    ByteBuffer bytes;
+    WideToUtf8(text, bytes);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+}  // namespace tqn::testing

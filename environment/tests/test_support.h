@@ -1,0 +1,39 @@
+#pragma once
+// Helpers for the environment's tests under Wine: scratch folders, files,
+// child processes and unique object names.
+#include <windows.h>
+
+#include <string>
+
+namespace tqn::testing {
+
+// A fresh folder under the temporary folder, removed with its content on destruction.
+class ScratchFolder {
+public:
+    ScratchFolder();
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    const std::wstring& Path() const { return path_; }
+
+private:
+    std::wstring path_;
+};
+
+std::wstring NewGuidText();
+// Writes bytes to a file, replacing it.
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
+bool FileExists(const std::wstring& path);
+bool FolderExists(const std::wstring& path);
+
+// Runs a program, waits for it (30 s at most) and collects its standard output.
+bool RunProgram(const std::wstring& commandLine, std::string& output, DWORD& exitCode);
+
+// The folder of the test binary (build/bin).
+std::wstring BinFolder();
+// A signed (or unsigned) copy of a kit module made by the build: <build>\signed\env\<name>.
+std::wstring SignedCopy(const std::wstring& name);
+// UTF-8 of wide text.
+std::string Utf8(const std::wstring& text);
+
+}  // namespace tqn::testing
