@@ -2,6 +2,8 @@
 // messages for malformed lines.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -118,6 +120,27 @@ TEST(PtlData, EmptyFileDefinesOnlyTheProductFolder) {
     ASSERT_TRUE(Load(table, "", error));
     EXPECT_EQ(table.Values(), (std::map<std::wstring, std::wstring>{{L"PRODUCT_FOLDER", L"C:\\Product"}}));
 }
+
+#ifdef TQN_PTL_SAMPLE
+TEST(PtlData, SampleFileDefinesEveryVariableTheLauncherAsksFor) {
+    std::ifstream file(TQN_PTL_SAMPLE, std::ios::binary);
+    ASSERT_TRUE(file.good());
+    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    PathTable table;
+    std::wstring error;
+    ASSERT_TRUE(Load(table, text, error)) << std::string(error.begin(), error.end());
+    for (const wchar_t* name : {L"UTIL_FOLDER", L"CONFIG_FOLDER", L"COMMON_APPDATA", L"LOG_FOLDER",
+                                L"APPCONFIG_FOLDER", L"CONFIG_MODULE", L"STRING_MODULE", L"SKIN_FILE",
+                                L"SKIN_FILE_JP", L"SKIN_FILE_EN", L"TRACE_FILE_NAME"}) {
+        std::wstring value;
+        EXPECT_TRUE(table.Find(name, value)) << std::wstring(name).size();
+        EXPECT_FALSE(value.empty());
+    }
+    std::wstring value;
+    ASSERT_TRUE(table.Find(L"COMMON_APPDATA", value));
+    EXPECT_EQ(value, L"C:\\ProgramData\\Tarvolin");
+}
+#endif
 
 TEST(PtlPaths, JoinKeepsOneBackslashAndAbsoluteLeaves) {
     const std::vector<std::vector<std::wstring>> cases = {
