@@ -15,26 +15,30 @@ constexpr unsigned kFieldPolynomial = 0x163;
 constexpr uint8_t kAffine1[8] = {0x2C, 0xD0, 0x69, 0xC2, 0x41, 0x44, 0x58, 0xE2};
 constexpr uint8_t kAffine2[8] = {0xD0, 0x2A, 0xE1, 0x2C, 0x21, 0x30, 0xA2, 0x6C};
 
-constexpr uint8_t FieldMultiply(unsigned a, unsigned b) {
-    unsigned product = 0;
-    while (b != 0) {
-        if (b & 1) product ^= a;
-        b >>= 1;
-        a <<= 1;
-        if (a & 0x100) a ^= kFieldPolynomial;
+// Powers through exponent and logarithm tables of the generator x (0x02),
+// which keeps the compile-time work small.
+struct FieldTables {
+    uint8_t exp[255] = {};
+    uint8_t log[256] = {};
+};
+
+constexpr FieldTables MakeFieldTables() {
+    FieldTables tables;
+    unsigned value = 1;
+    for (unsigned i = 0; i < 255; ++i) {
+        tables.exp[i] = static_cast<uint8_t>(value);
+        tables.log[value] = static_cast<uint8_t>(i);
+        value <<= 1;
+        if (value & 0x100) value ^= kFieldPolynomial;
     }
-    return static_cast<uint8_t>(product);
+    return tables;
 }
 
+constexpr FieldTables kField = MakeFieldTables();
+
 constexpr uint8_t FieldPower(uint8_t x, unsigned exponent) {
-    uint8_t result = 1;
-    uint8_t square = x;
-    while (exponent != 0) {
-        if (exponent & 1) result = FieldMultiply(result, square);
-        square = FieldMultiply(square, square);
-        exponent >>= 1;
-    }
-    return result;
+    if (x == 0) return 0;
+    return kField.exp[(kField.log[x] * exponent) % 255];
 }
 
 constexpr uint8_t Affine(const uint8_t (&columns)[8], uint8_t value, uint8_t constant) {
@@ -57,10 +61,16 @@ struct SeedTables {
 };
 
 constexpr SeedTables MakeTables() {
+    uint8_t sbox1[256] = {};
+    uint8_t sbox2[256] = {};
+    for (unsigned x = 0; x < 256; ++x) {
+        sbox1[x] = SBox1(static_cast<uint8_t>(x));
+        sbox2[x] = SBox2(static_cast<uint8_t>(x));
+    }
     SeedTables tables;
     for (unsigned k = 0; k < 4; ++k) {
         for (unsigned x = 0; x < 256; ++x) {
-            const uint8_t s = (k % 2 == 0) ? SBox1(static_cast<uint8_t>(x)) : SBox2(static_cast<uint8_t>(x));
+            const uint8_t s = (k % 2 == 0) ? sbox1[x] : sbox2[x];
             uint32_t word = 0;
             for (unsigned j = 0; j < 4; ++j) {
                 word |= static_cast<uint32_t>(s & kMasks[(j + k) % 4]) << (8 * j);

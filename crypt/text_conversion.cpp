@@ -87,7 +87,7 @@ void WideToAnsi(const std::wstring& text, std::string& output) {
 
 bool Md5HexOfAnsi(const std::wstring& text, std::wstring& output) {
     output.clear();
-    if (LengthToTerminator(text) == 0) return false;
+    // Empty text, or text the code page turns into nothing, has no digest.
     std::string ansi;
     WideToAnsi(text, ansi);
     if (ansi.empty()) return false;
