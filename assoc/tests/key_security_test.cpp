@@ -1,0 +1,261 @@
+// The key-security unlock against Wine's registry, which enforces DACLs and
+// ownership, in a scratch tree that HKEY_CURRENT_USER points into.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "assoc/key_security.h"
+#include "assoc/registry_tool.h"
+#include "assoc/tests/scratch_registry.h"
+
+namespace tqn {
+namespace {
+
+using test::Bytes;
+using test::Descriptor;
+
+constexpr bool kNt = true;
+const HKEY kUser = HKEY_CURRENT_USER;
+constexpr SECURITY_INFORMATION kAllInfo =
+    OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+constexpr wchar_t kRefusesAll[] = L"D:P(A;;KA;;;SY)";
+constexpr wchar_t kOnlyWriteOwner[] = L"O:SYG:SYD:P(A;;KA;;;SY)(A;;WO;;;BA)";
+constexpr wchar_t kOnlyDelete[] = L"O:SYG:SYD:P(A;;KA;;;SY)(A;;SD;;;BA)";
+const wchar_t* const kGrants[] = {L"(A;OICI;KA;;;BA)", L"(A;OICI;KA;;;SY)", L"(A;OICI;KA;;;BU)",
+                                  L"(A;OICI;KA;;;WD)"};
+
+class KeySecurityTest : public testing::Test {
+protected:
+    static void Restrict(const std::wstring& path, const wchar_t* sddl) {
+        test::SetSddl(kUser, path, sddl, kAllInfo, READ_CONTROL | WRITE_DAC | WRITE_OWNER);
+    }
+    static void RestrictDacl(const std::wstring& path, const wchar_t* sddl) {
+        test::SetSddl(kUser, path, sddl, DACL_SECURITY_INFORMATION, WRITE_DAC);
+    }
+    static std::wstring SddlOf(const std::wstring& path) { return test::Sddl(Descriptor(kUser, path)); }
+    static void ExpectAllGrants(const std::wstring& path) {
+        const std::wstring sddl = SddlOf(path);
+        for (const wchar_t* grant : kGrants) {
+            EXPECT_NE(sddl.find(grant), std::wstring::npos) << testing::PrintToString(path) << " " << sddl;
+        }
+    }
+    test::ScratchRegistry scratch_;
+};
+
+// A key whose DACL refuses reading is unlocked, read, and afterwards carries
+// its former owner, group and DACL byte for byte, as do the keys above it.
+TEST_F(KeySecurityTest, RefusedKeyIsReadAndRestoredByteForByte) {
+    struct Op { const char* name; std::function<bool()> run; };
+    const Op ops[] = {
+        {"KeyExists", [] { return KeyExists(kNt, L"HCU", L"P\\Q\\R"); }},
+        {"ValueExists", [] { return ValueExists(kNt, L"HCU", L"P\\Q\\R", L""); }},
+        {"ValueEquals", [] { return ValueEquals(kNt, L"HCU", L"P\\Q\\R", L"", L"exefile"); }},
+        {"ReadStringValue", [] {
+             std::wstring text;
+             uint32_t type = 0;
+             return ReadStringValue(kNt, L"HCU", L"P\\Q\\R", L"", text, type) && text == L"exefile";
+         }},
+        {"EnumerateValues", [] {
+             RegistryEntryList entries;
+             return EnumerateValues(kNt, L"HCU", L"P\\Q\\R", entries) && entries.size() == 1;
+         }},
+        {"EnumerateSubkeys", [] {
+             RegistryEntryList entries;
+             return EnumerateSubkeys(kNt, L"HCU", L"P\\Q\\R", entries, true, false) && entries.size() == 1;
+         }},
+    };
+    test::SetString(kUser, L"P\\Q\\R", L"", L"exefile");
+    test::CreateKey(kUser, L"P\\Q\\R\\S");
+    RestrictDacl(L"P\\Q\\R", kRefusesAll);
+    ASSERT_FALSE(test::KeyOpens(kUser, L"P\\Q\\R"));
+    const Bytes before = Descriptor(kUser, L"P\\Q\\R");
+    const Bytes p = Descriptor(kUser, L"P");
+    const Bytes q = Descriptor(kUser, L"P\\Q");
+    for (const Op& op : ops) {
+        EXPECT_TRUE(op.run()) << op.name;
+        EXPECT_EQ(Descriptor(kUser, L"P\\Q\\R"), before) << op.name << " " << SddlOf(L"P\\Q\\R");
+        EXPECT_EQ(Descriptor(kUser, L"P"), p) << op.name;
+        EXPECT_EQ(Descriptor(kUser, L"P\\Q"), q) << op.name;
+    }
+}
+
+// P, P\Q, P\Q\R: each saved before it is changed, in that order, granted,
+// and written back in the same order.
+TEST_F(KeySecurityTest, PathIsSavedAndGrantedOutermostFirst) {
+    test::CreateKey(kUser, L"P\\Q\\R");
+    RestrictDacl(L"P\\Q\\R", kRefusesAll);
+    const std::vector<std::wstring> keys{L"P", L"P\\Q", L"P\\Q\\R"};
+    std::vector<Bytes> before;
+    for (const auto& key : keys) before.push_back(Descriptor(kUser, key));
+
+    SecurityRestoreList saved;
+    ASSERT_TRUE(UnlockKeyPath(kNt, L"HCU", L"P\\Q\\R", saved, KEY_ALL_ACCESS, kAllTrustees));
+    ASSERT_EQ(saved.size(), keys.size());
+    size_t i = 0;
+    for (const SavedKeySecurity& record : saved) {
+        EXPECT_EQ(record.rootKey, HKEY_CURRENT_USER);
+        EXPECT_EQ(record.keyPath, keys[i]);
+        EXPECT_EQ(record.descriptorSize, record.descriptor.size());
+        EXPECT_EQ(Bytes(record.descriptor.begin(), record.descriptor.end()), before[i]);
+        ExpectAllGrants(keys[i]);
+        ++i;
+    }
+    EXPECT_TRUE(test::KeyOpens(kUser, L"P\\Q\\R"));
+
+    RestoreKeySecurity(kNt, saved);
+    EXPECT_TRUE(saved.empty());
+    for (size_t k = 0; k < keys.size(); ++k) EXPECT_EQ(Descriptor(kUser, keys[k]), before[k]);
+    EXPECT_FALSE(test::KeyOpens(kUser, L"P\\Q\\R"));
+}
+
+// A key that refuses WRITE_DAC but allows WRITE_OWNER ends owned by
+// Administrators with the four grants merged, inheritable by its subkeys.
+TEST_F(KeySecurityTest, RefusedWriteDacTakesOwnership) {
+    test::CreateKey(kUser, L"O\\K");
+    Restrict(L"O\\K", kOnlyWriteOwner);
+    ASSERT_TRUE(Descriptor(kUser, L"O\\K").empty());  // not even READ_CONTROL
+
+    SecurityRestoreList saved;
+    ASSERT_TRUE(UnlockKeyPath(kNt, L"HCU", L"O\\K", saved, KEY_ALL_ACCESS, kAllTrustees));
+    const std::wstring sddl = SddlOf(L"O\\K");
+    EXPECT_EQ(sddl.rfind(L"O:BA", 0), 0u) << sddl;
+    ExpectAllGrants(L"O\\K");
+    EXPECT_NE(sddl.find(L"(A;;KA;;;SY)(A;;WO;;;BA)"), std::wstring::npos) << sddl;  // merged, not replaced
+    // The grants carry OICI, so subkeys inherit them (Wine itself applies no
+    // inheritance to keys it creates, so the flags are what can be checked).
+
+    // Saved once taken over, so its DACL can still be written back.
+    ASSERT_EQ(saved.size(), 2u);
+    EXPECT_EQ(saved.back().keyPath, L"O\\K");
+    RestoreKeySecurity(kNt, saved);
+    EXPECT_EQ(test::DaclBytes(Descriptor(kUser, L"O\\K")),
+              test::DaclBytes(test::SddlToDescriptor(kOnlyWriteOwner)));
+    EXPECT_EQ(SddlOf(L"O\\K").rfind(L"O:BA", 0), 0u);
+}
+
+// Reading through such a key leaves it with its former DACL, not Everyone's full access.
+TEST_F(KeySecurityTest, KeyRefusingReadControlGetsItsDaclBack) {
+    test::SetString(kUser, L"O\\K", L"", L"exefile");
+    Restrict(L"O\\K", kOnlyWriteOwner);
+    EXPECT_TRUE(ValueEquals(kNt, L"HCU", L"O\\K", L"", L"exefile"));
+    EXPECT_EQ(test::DaclBytes(Descriptor(kUser, L"O\\K")),
+              test::DaclBytes(test::SddlToDescriptor(kOnlyWriteOwner)))
+        << SddlOf(L"O\\K");
+}
+
+// When the key itself cannot be unlocked, the keys above it that were widened
+// on the way are still put back.
+TEST_F(KeySecurityTest, FailedUnlockStillRestoresTheKeysAbove) {
+    test::CreateKey(kUser, L"P\\Q\\X");
+    Restrict(L"P\\Q\\X", kOnlyDelete);
+    const Bytes p = Descriptor(kUser, L"P");
+    const Bytes q = Descriptor(kUser, L"P\\Q");
+
+    SecurityRestoreList saved;
+    EXPECT_FALSE(UnlockKeyPath(kNt, L"HCU", L"P\\Q\\X", saved, KEY_ALL_ACCESS, kAllTrustees));
+    EXPECT_EQ(saved.size(), 2u);
+    RestoreKeySecurity(kNt, saved);
+
+    EXPECT_FALSE(KeyExists(kNt, L"HCU", L"P\\Q\\X"));
+    EXPECT_FALSE(ValueExists(kNt, L"HCU", L"P\\Q\\X", L""));
+    EXPECT_TRUE(DeleteValue(kNt, L"HCU", L"P\\Q\\X", L"v"));  // unreadable counts as gone
+    EXPECT_EQ(Descriptor(kUser, L"P"), p) << SddlOf(L"P");
+    EXPECT_EQ(Descriptor(kUser, L"P\\Q"), q) << SddlOf(L"P\\Q");
+    ASSERT_EQ(::RegDeleteKeyW(kUser, L"P\\Q\\X"), 0);  // DELETE is all it grants
+}
+
+// A tree unlock saves an ancestor again for each descendant; restoring last
+// saved first leaves every key as it was.
+TEST_F(KeySecurityTest, TreeUnlockAndReverseRestore) {
+    test::CreateKey(kUser, L"T\\A\\A1");
+    test::CreateKey(kUser, L"T\\B");
+    RestrictDacl(L"T\\A\\A1", kRefusesAll);
+    const std::vector<std::wstring> keys{L"T", L"T\\A", L"T\\A\\A1", L"T\\B"};
+    std::vector<Bytes> before;
+    for (const auto& key : keys) before.push_back(Descriptor(kUser, key));
+
+    SecurityRestoreList saved;
+    ASSERT_TRUE(UnlockKeyTree(kNt, L"HCU", L"T", saved, kAllTrustees));
+    for (const auto& key : keys) ExpectAllGrants(key);
+    std::vector<std::wstring> order;
+    for (const auto& record : saved) order.push_back(record.keyPath);
+    EXPECT_EQ(order, (std::vector<std::wstring>{L"T", L"T", L"T\\A", L"T", L"T\\A", L"T\\A\\A1", L"T",
+                                                L"T\\B"}));
+    RestoreKeySecurityInReverse(kNt, saved);
+    EXPECT_TRUE(saved.empty());
+    for (size_t i = 0; i < keys.size(); ++i) EXPECT_EQ(Descriptor(kUser, keys[i]), before[i]) << i;
+}
+
+TEST_F(KeySecurityTest, TreeUnlockOfAnOverlongPath) {
+    const std::wstring path(1025, L'k');
+    SecurityRestoreList saved;
+    EXPECT_FALSE(UnlockKeyTree(kNt, L"HCU", path, saved, kAllTrustees));
+    EXPECT_TRUE(saved.empty());
+}
+
+// Trustee bit 0x4 selects nobody: no grant, no change.
+TEST_F(KeySecurityTest, GrantWithNoTrusteeFails) {
+    test::CreateKey(kUser, L"G");
+    const Bytes before = Descriptor(kUser, L"G");
+    ScopedKey key;
+    ASSERT_EQ(OpenRegistryKey(kUser, L"G", READ_CONTROL | WRITE_DAC, key), 0);
+    EXPECT_FALSE(GrantFullAccess(kNt, key.Get(), 0x4));
+    EXPECT_EQ(Descriptor(kUser, L"G"), before);
+    EXPECT_TRUE(GrantFullAccess(kNt, key.Get(), kTrusteeEveryone));
+    EXPECT_NE(SddlOf(L"G").find(L"(A;OICI;KA;;;WD)"), std::wstring::npos);
+    EXPECT_EQ(SddlOf(L"G").find(L"(A;OICI;KA;;;BU)"), std::wstring::npos);  // only whom the mask names
+}
+
+// Two records for one key: both written in order, the later one stays.
+TEST_F(KeySecurityTest, LaterRecordForTheSameKeyWins) {
+    test::CreateKey(kUser, L"D");
+    RestrictDacl(L"D", L"D:(A;;KA;;;WD)");
+    SecurityRestoreList saved;
+    ASSERT_TRUE(SaveKeySecurity(kNt, L"HCU", L"D", saved));
+    RestrictDacl(L"D", L"D:(A;;KA;;;BA)(A;;KR;;;WD)");
+    const Bytes second = Descriptor(kUser, L"D");
+    ASSERT_TRUE(SaveKeySecurity(kNt, L"HCU", L"D", saved));
+    RestrictDacl(L"D", L"D:(A;;KA;;;BU)(A;;KA;;;BA)");
+    RestoreKeySecurity(kNt, saved);
+    EXPECT_EQ(Descriptor(kUser, L"D"), second) << SddlOf(L"D");
+}
+
+// A key that grants WRITE_DAC but not WRITE_OWNER still gets its DACL back.
+TEST_F(KeySecurityTest, RestoreWritesTheDaclWhenTheOwnerCannotBeWritten) {
+    test::CreateKey(kUser, L"W");
+    Restrict(L"W", L"O:SYG:SYD:P(A;;KA;;;SY)(A;;RCWD;;;BA)");
+    const Bytes target = test::SddlToDescriptor(L"O:BAG:BAD:P(A;;KA;;;SY)(A;;RCWD;;;BA)(A;;KR;;;WD)");
+    SecurityRestoreList saved{SavedKeySecurity{kUser, L"W", target.size(), ByteBuffer(target.begin(), target.end())}};
+    RestoreKeySecurity(kNt, saved);
+    EXPECT_EQ(test::DaclBytes(Descriptor(kUser, L"W")), test::DaclBytes(target)) << SddlOf(L"W");
+    EXPECT_TRUE(test::KeyOpens(kUser, L"W"));  // Everyone may read now
+}
+
+// Outside the NT family: unlocks succeed and change nothing, the edits and
+// the save fail, and the restore writes nothing but empties the list.
+TEST_F(KeySecurityTest, NothingHappensOutsideTheNtFamily) {
+    test::CreateKey(kUser, L"P\\Q");
+    RestrictDacl(L"P\\Q", kRefusesAll);
+    const Bytes before = Descriptor(kUser, L"P\\Q");
+    SecurityRestoreList saved;
+    EXPECT_TRUE(UnlockKeyPath(false, L"HCU", L"P\\Q", saved, KEY_ALL_ACCESS, kAllTrustees));
+    EXPECT_TRUE(UnlockKeyTree(false, L"HCU", L"P", saved, kAllTrustees));
+    EXPECT_FALSE(SaveKeySecurity(false, L"HCU", L"P\\Q", saved));
+    EXPECT_TRUE(saved.empty());
+    EXPECT_EQ(Descriptor(kUser, L"P\\Q"), before);
+
+    ScopedKey key;
+    ASSERT_EQ(OpenRegistryKey(kUser, L"P\\Q", READ_CONTROL | WRITE_DAC | WRITE_OWNER, key), 0);
+    EXPECT_FALSE(GrantFullAccess(false, key.Get(), kAllTrustees));
+    EXPECT_FALSE(TakeOwnership(false, key.Get()));
+    const Bytes other = test::SddlToDescriptor(L"D:(A;;KA;;;WD)");
+    saved.push_back(SavedKeySecurity{kUser, L"P\\Q", other.size(), ByteBuffer(other.begin(), other.end())});
+    RestoreKeySecurity(false, saved);
+    EXPECT_TRUE(saved.empty());
+    EXPECT_EQ(Descriptor(kUser, L"P\\Q"), before);
+}
+
+}  // namespace
+}  // namespace tqn

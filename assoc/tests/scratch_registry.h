@@ -1,0 +1,61 @@
+#pragma once
+// Registry keys of a test's own, under
+// HKCU\Software\tqn-assoc-tests\<process id>-<n>, with HKEY_CURRENT_USER,
+// HKEY_CLASSES_ROOT and HKEY_LOCAL_MACHINE redirected into it for the process
+// while it lives, so that nothing outside it is touched. Removed (whatever
+// security its keys were left with) on destruction; keys of crashed runs are
+// swept on construction.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace tqn::test {
+
+using Bytes = std::vector<unsigned char>;
+
+class ScratchRegistry {
+public:
+    ScratchRegistry();
+    ~ScratchRegistry();
+    ScratchRegistry(const ScratchRegistry&) = delete;
+    ScratchRegistry& operator=(const ScratchRegistry&) = delete;
+
+    // The real path of the scratch key under HKEY_CURRENT_USER.
+    const std::wstring& Path() const { return path_; }
+
+private:
+    std::wstring path_;
+};
+
+// Keys and values, addressed by a root handle and a path.
+void CreateKey(HKEY root, const std::wstring& path);
+void SetValue(HKEY root, const std::wstring& path, const std::wstring& name, DWORD type,
+              const void* data, DWORD size);
+void SetString(HKEY root, const std::wstring& path, const std::wstring& name,
+               const std::wstring& text);
+bool KeyOpens(HKEY root, const std::wstring& path);
+bool HasValue(HKEY root, const std::wstring& path, const std::wstring& name);
+// The raw value, or false when it cannot be read.
+bool RawValue(HKEY root, const std::wstring& path, const std::wstring& name, DWORD& type, Bytes& data);
+std::vector<std::wstring> SubkeyNames(HKEY root, const std::wstring& path);
+
+// Applies a descriptor written in SDDL; the key is opened with `access`.
+void SetSddl(HKEY root, const std::wstring& path, const wchar_t* sddl, SECURITY_INFORMATION info,
+             REGSAM access);
+// The key's owner, group and DACL as bytes (empty when they cannot be read).
+Bytes Descriptor(HKEY root, const std::wstring& path);
+std::wstring Sddl(const Bytes& descriptor);
+// The DACL alone, as bytes.
+Bytes DaclBytes(const Bytes& descriptor);
+Bytes SddlToDescriptor(const wchar_t* sddl);
+
+// Deletes a key and everything below it, first widening whatever refuses.
+void ForceDeleteTree(HKEY root, const std::wstring& path);
+
+// Made-up extensions for the real classes view: ".tqnassoc-<pid>-<n>" keys
+// and their classes. The sweep removes those of processes that are gone.
+std::wstring UniqueExtension();
+void SweepStaleExtensions();
+
+}  // namespace tqn::test
