@@ -30,13 +30,15 @@ void AppendCodePoint(uint32_t c, std::string& out) {
 }
 
 void AppendWide(uint32_t c, std::wstring& out) {
-    if (kWideIsUtf16 && c >= 0x10000) {
-        c -= 0x10000;
-        out.push_back(static_cast<wchar_t>(0xD800 | (c >> 10)));
-        out.push_back(static_cast<wchar_t>(0xDC00 | (c & 0x3FF)));
-    } else {
-        out.push_back(static_cast<wchar_t>(c));
+    if constexpr (kWideIsUtf16) {
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            out.push_back(static_cast<wchar_t>(0xD800 | (c >> 10)));
+            out.push_back(static_cast<wchar_t>(0xDC00 | (c & 0x3FF)));
+            return;
+        }
     }
+    out.push_back(static_cast<wchar_t>(c));
 }
 
 }  // namespace
@@ -46,12 +48,14 @@ std::string EncodeUtf8(const wchar_t* text, size_t count) {
     if (text == nullptr) return out;
     for (size_t i = 0; i < count; ++i) {
         uint32_t c = static_cast<uint32_t>(text[i]);
-        if (kWideIsUtf16) c &= 0xFFFF;
-        if (kWideIsUtf16 && c >= 0xD800 && c <= 0xDBFF && i + 1 < count) {
-            const uint32_t low = static_cast<uint32_t>(text[i + 1]) & 0xFFFF;
-            if (low >= 0xDC00 && low <= 0xDFFF) {
-                c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-                ++i;
+        if constexpr (kWideIsUtf16) {
+            c &= 0xFFFF;
+            if (c >= 0xD800 && c <= 0xDBFF && i + 1 < count) {
+                const uint32_t low = static_cast<uint32_t>(text[i + 1]) & 0xFFFF;
+                if (low >= 0xDC00 && low <= 0xDFFF) {
+                    c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+                    ++i;
+                }
             }
         }
         if (IsSurrogate(c) || c > 0x10FFFF) c = kReplacement;
