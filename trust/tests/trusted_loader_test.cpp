@@ -12,7 +12,6 @@
 #include "diag/trace.h"
 #include "platform/scoped_resource.h"
 #include "trust/certificate_tool.h"
-#include "trust/root_store.h"
 #include "trust/tests/signature_file_edit.h"
 
 namespace tqn {
@@ -20,16 +19,6 @@ namespace {
 
 constexpr DWORD kGenuineIdentity = 0x54515031;
 constexpr DWORD kImpostorIdentity = 0x21212121;
-
-// The build tree's test CA must be trusted before any chain is verified.
-class TestCaEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        ASSERT_TRUE(AddCertificateFileToMachineRoot(DefaultTestCaPath()))
-            << "test CA " << ::testing::PrintToString(DefaultTestCaPath());
-    }
-};
-const auto* const g_testCa = ::testing::AddGlobalTestEnvironment(new TestCaEnvironment);
 
 std::wstring ProgramFolder() {
     wchar_t buffer[1024] = {};
