@@ -1,10 +1,11 @@
 # Helpers shared by every subsystem's CMakeLists.
 
-# tqn_add_gtest(<name> SOURCES <files...> [LIBS <targets...>])
+# tqn_add_gtest(<name> SOURCES <files...> [LIBS <targets...>] [RESOURCE_LOCK <locks...>])
 # A GoogleTest executable whose cases each become a CTest test. In the Windows
-# build they run under Wine (CMAKE_CROSSCOMPILING_EMULATOR).
+# build they run under Wine (CMAKE_CROSSCOMPILING_EMULATOR). Suites that touch
+# prefix-wide state (the global shared block) name the same resource lock.
 function(tqn_add_gtest name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;RESOURCE_LOCK" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   if(WIN32)
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} gmock gtest gtest_main)
@@ -12,8 +13,12 @@ function(tqn_add_gtest name)
   else()
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gmock GTest::gtest GTest::gtest_main)
   endif()
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                       PROPERTIES TIMEOUT 120)
+  set(properties TIMEOUT 120)
+  if(ARG_RESOURCE_LOCK)
+    list(APPEND properties RESOURCE_LOCK "${ARG_RESOURCE_LOCK}")
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+                       PROPERTIES ${properties})
 endfunction()
 
 # tqn_add_manifest(<target>): embeds the program manifest (asInvoker, supported

@@ -21,6 +21,10 @@ run_suite() {  # name, build dir, configure args...
   if ! cmake --build "$dir" -j "$jobs"; then
     echo "$name: build failed"; failed=$((failed+1)); return
   fi
+  if [ -x "$dir/wine-run.sh" ]; then
+    # Create and start the prefix once before ctest lists the tests through it.
+    "$dir/wine-run.sh" cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
+  fi
   echo "== $name: tests"
   local log="$dir/ctest.log"
   (cd "$dir" && ctest -j "$jobs" --output-on-failure --timeout 300) 2>&1 | tee "$log"
