@@ -118,13 +118,6 @@ bool GetFileNameVariable(const std::wstring& fileVariable, std::wstring& out) {
     return true;
 }
 
-std::wstring ProgramFolder() {
-    std::array<wchar_t, 512> path{};
-    const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0 || length >= path.size()) return std::wstring();
-    return FolderOfPath(std::wstring(path.data(), length));
-}
-
 std::wstring ProductFolder() {
     return ChooseProductFolder(std::wstring(), GlobalData().ReadProductFolder(), ProgramFolder());
 }

@@ -10,6 +10,7 @@
 
 #include "environment/caller_token.h"
 #include "environment/path_tool_exports.h"
+#include "platform/module_path.h"
 
 namespace tqn {
 
@@ -42,8 +43,6 @@ bool IsPathToolBound();
 // The slot's function, or null (tests look at the table through this).
 FARPROC PathToolSlot(size_t slot);
 
-// The folder of the program's own file (no trailing backslash).
-std::wstring ProgramFolder();
 // The folder the path tool is taken from when none is given: the one stored
 // in the global shared block, else the program folder.
 std::wstring ProductFolder();

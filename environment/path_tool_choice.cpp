@@ -15,9 +15,4 @@ LookupExport ChooseLookupExport(bool newerBound, bool olderBound) {
     return LookupExport::None;
 }
 
-std::wstring FolderOfPath(const std::wstring& path) {
-    const size_t slash = path.rfind(L'\\');
-    return slash == std::wstring::npos ? path : path.substr(0, slash);
-}
-
 }  // namespace tqn

@@ -15,8 +15,4 @@ std::wstring ChooseProductFolder(const std::wstring& requested, const std::wstri
 enum class LookupExport { Newer, Older, None };
 LookupExport ChooseLookupExport(bool newerBound, bool olderBound);
 
-// The folder of a module path: everything before the last backslash (the
-// path itself when it has none).
-std::wstring FolderOfPath(const std::wstring& path);
-
 }  // namespace tqn

@@ -76,9 +76,4 @@ std::wstring BuildTrayPath(const std::wstring& programFolder, const std::wstring
     return programFolder + L"\\" + trayFile;
 }
 
-std::wstring FolderOfPath(const std::wstring& path) {
-    const auto slash = path.rfind(L'\\');
-    return slash == std::wstring::npos ? path : path.substr(0, slash);
-}
-
 }  // namespace tqn

@@ -51,8 +51,6 @@ FilePresence JudgeFileAttributes(uint32_t attributes, const std::wstring& querie
 
 // The tray path: program folder, a backslash, the tray file name.
 std::wstring BuildTrayPath(const std::wstring& programFolder, const std::wstring& trayFile);
-// A module file name cut at its last backslash (no trailing backslash).
-std::wstring FolderOfPath(const std::wstring& path);
 
 }  // namespace tqn
 

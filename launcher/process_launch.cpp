@@ -102,13 +102,6 @@ private:
 
 }  // namespace
 
-std::wstring ProgramFolder() {
-    wchar_t path[512] = {};
-    const DWORD length = ::GetModuleFileNameW(nullptr, path, 512);
-    if (length == 0 || length >= 512) return {};
-    return FolderOfPath(path);
-}
-
 void LaunchTrayProgram(const std::wstring& arguments, bool dropElevation) {
     const std::wstring trayPath = BuildTrayPath(ProgramFolder(), TrayFile());
     const bool isSystem = IsSystemAccountName(AccountName());

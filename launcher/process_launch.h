@@ -4,6 +4,8 @@
 #ifdef _WIN32
 #include <string>
 
+#include "platform/module_path.h"
+
 namespace tqn {
 
 // Starts program folder + "\" + TRAY_FILE by the launch path that the
@@ -20,9 +22,6 @@ bool StartProcessInConsoleSession(const std::wstring& path, const std::wstring& 
 
 // True when the process token's integrity is in the medium band.
 bool IsMediumIntegrity();
-
-// The folder of the launcher's own file, without a trailing backslash.
-std::wstring ProgramFolder();
 
 }  // namespace tqn
 #endif

@@ -9,6 +9,7 @@
 #include "environment/caller_token.h"
 #include "environment/path_tool_choice.h"
 #include "environment/shared_security_choice.h"
+#include "platform/module_path.h"
 
 namespace tqn {
 namespace {

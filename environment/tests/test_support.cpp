@@ -3,6 +3,7 @@
 #include <objbase.h>
 
 #include "crypt/text_conversion.h"
+#include "platform/module_path.h"
 #include "environment/path_tool_choice.h"
 #include "platform/scoped_resource.h"
 

@@ -153,12 +153,10 @@ TEST(FilePresence, AttributesDecide) {
     }
 }
 
-TEST(Paths, TrayPathAndFolder) {
+TEST(Paths, TrayPath) {
     EXPECT_EQ(tqn::BuildTrayPath(L"C:\\P", L"tray.exe"), L"C:\\P\\tray.exe");
     // An empty tray file name names the folder itself plus a backslash.
     EXPECT_EQ(tqn::BuildTrayPath(L"C:\\P", L""), L"C:\\P\\");
-    EXPECT_EQ(tqn::FolderOfPath(L"C:\\P\\launch.exe"), L"C:\\P");
-    EXPECT_EQ(tqn::FolderOfPath(L"C:\\launch.exe"), L"C:");
 }
 
 TEST(Integrity, MediumBand) {

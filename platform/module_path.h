@@ -1,0 +1,16 @@
+#pragma once
+// Where the running program lives.
+#include <string>
+
+namespace tqn {
+
+// Everything before the last backslash (the path itself when it has none).
+std::wstring FolderOfPath(const std::wstring& path);
+
+#ifdef _WIN32
+// The folder of the program's own file (GetModuleFileNameW, 512 characters),
+// without a trailing backslash; empty when the name cannot be read whole.
+std::wstring ProgramFolder();
+#endif
+
+}  // namespace tqn
