@@ -14,7 +14,6 @@ namespace tqn {
 namespace {
 
 constexpr size_t kDaclBufferSize = 65576;
-constexpr size_t kSubkeyNameChars = 1024;
 constexpr size_t kLongestTreePath = 1024;
 constexpr REGSAM kGrantAccess = READ_CONTROL | WRITE_DAC;
 constexpr SECURITY_INFORMATION kSavedInformation =
@@ -102,17 +101,9 @@ bool UnlockKeyTree(bool isNt, const std::wstring& rootName, const std::wstring& 
     if (!UnlockKeyPath(isNt, rootName, keyPath, saved, KEY_ALL_ACCESS, trustees)) return false;
     ScopedKey key;
     if (OpenRegistryKey(ParseRootKey(rootName), keyPath, KEY_READ, key) != ERROR_SUCCESS) return true;
-    std::vector<wchar_t> name(kSubkeyNameChars);
-    for (DWORD index = 0;; ++index) {
-        std::fill(name.begin(), name.end(), L'\0');
-        DWORD length = kSubkeyNameChars;
-        if (::RegEnumKeyExW(key.Get(), index, name.data(), &length, nullptr, nullptr, nullptr,
-                            nullptr) != ERROR_SUCCESS ||
-            name[0] == L'\0') {
-            break;
-        }
-        UnlockKeyTree(isNt, rootName, keyPath + L"\\" + name.data(), saved, trustees);
-    }
+    ForEachSubkeyName(key.Get(), [&](const std::wstring& name) {
+        UnlockKeyTree(isNt, rootName, keyPath + L"\\" + name, saved, trustees);
+    });
     return true;
 }
 

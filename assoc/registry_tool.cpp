@@ -4,13 +4,13 @@
 #include <vector>
 
 #include "assoc/key_security.h"
+#include "assoc/registry_key.h"
 #include "assoc/value_rules.h"
 #include "crypt/byte_buffer.h"
 
 namespace tqn {
 namespace {
 
-constexpr size_t kSubkeyNameChars = 1024;
 // The longest value name (16383 characters) and its terminator.
 constexpr size_t kValueNameChars = 16384;
 constexpr REGSAM kWriteValueAccess = KEY_READ | KEY_WRITE;
@@ -179,22 +179,14 @@ bool EnumerateSubkeys(bool isNt, const std::wstring& rootName, const std::wstrin
     ScopedKey key;
     if (!ForceOpen(isNt, rootName, keyPath, KEY_READ, KEY_READ, restore.List(), key)) return false;
     const std::wstring canonicalRoot = CanonicalRootName(rootName, shortSpelling);
-    std::vector<wchar_t> name(kSubkeyNameChars);
-    for (DWORD index = 0;; ++index) {
-        std::fill(name.begin(), name.end(), L'\0');
-        DWORD length = kSubkeyNameChars;
-        if (::RegEnumKeyExW(key.Get(), index, name.data(), &length, nullptr, nullptr, nullptr,
-                            nullptr) != ERROR_SUCCESS ||
-            name[0] == L'\0') {
-            break;
-        }
+    ForEachSubkeyName(key.Get(), [&](const std::wstring& name) {
         RegistryEntry entry;
         entry.rootName = canonicalRoot;
-        entry.keyPath = keyPath.empty() ? std::wstring(name.data()) : keyPath + L"\\" + name.data();
+        entry.keyPath = keyPath.empty() ? name : keyPath + L"\\" + name;
         const std::wstring childPath = entry.keyPath;
         entries.push_back(std::move(entry));
         if (recursive) EnumerateSubkeys(isNt, rootName, childPath, entries, true, shortSpelling);
-    }
+    });
     return !entries.empty();
 }
 
