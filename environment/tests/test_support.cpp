@@ -3,34 +3,11 @@
 #include <objbase.h>
 
 #include "crypt/text_conversion.h"
-#include "platform/module_path.h"
 #include "environment/path_tool_choice.h"
+#include "platform/module_path.h"
 #include "platform/scoped_resource.h"
 
 namespace tqn::testing {
-namespace {
-
-void RemoveTree(const std::wstring& folder) {
-    WIN32_FIND_DATAW entry{};
-    HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &entry);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring name = entry.cFileName;
-            if (name == L"." || name == L"..") continue;
-            const std::wstring path = folder + L"\\" + name;
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(path);
-            } else {
-                ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-                ::DeleteFileW(path.c_str());
-            }
-        } while (::FindNextFileW(find, &entry));
-        ::FindClose(find);
-    }
-    ::RemoveDirectoryW(folder.c_str());
-}
-
-}  // namespace
 
 std::wstring NewGuidText() {
     GUID guid{};
@@ -43,15 +20,6 @@ std::wstring NewGuidText() {
     }
     return plain;
 }
-
-ScratchFolder::ScratchFolder() {
-    wchar_t temp[MAX_PATH] = {};
-    ::GetTempPathW(MAX_PATH, temp);
-    path_ = std::wstring(temp) + L"tqn-env-" + NewGuidText();
-    ::CreateDirectoryW(path_.c_str(), nullptr);
-}
-
-ScratchFolder::~ScratchFolder() { RemoveTree(path_); }
 
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
     ScopedFileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,

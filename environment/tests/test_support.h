@@ -5,20 +5,12 @@
 
 #include <string>
 
+#include "kit/testsupport/scratch_folder.h"
+
 namespace tqn::testing {
 
-// A fresh folder under the temporary folder, removed with its content on destruction.
-class ScratchFolder {
-public:
-    ScratchFolder();
-    ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    const std::wstring& Path() const { return path_; }
-
-private:
-    std::wstring path_;
-};
+// Scratch folders come from the shared test support.
+using tqn::test::ScratchFolder;
 
 std::wstring NewGuidText();
 // Writes bytes to a file, replacing it.

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <sstream>
 
 #include "launcher/process_launch.h"
@@ -12,42 +11,8 @@ namespace tqn::test {
 
 namespace {
 
-std::wstring TempFolder() {
-    wchar_t buffer[MAX_PATH + 1] = {};
-    const DWORD length = ::GetTempPathW(MAX_PATH + 1, buffer);
-    std::wstring path(buffer, length);
-    if (!path.empty() && path.back() == L'\\') path.pop_back();
-    return path;
-}
-
-std::wstring UniqueName(const std::wstring& stem) {
-    static std::atomic<unsigned> counter{0};
-    return stem + L"-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
-           std::to_wstring(counter++) + L"-" + std::to_wstring(::GetTickCount());
-}
-
 std::wstring LongName(const std::wstring& path) {
     return path.rfind(L"\\\\?\\", 0) == 0 ? path : L"\\\\?\\" + path;
-}
-
-void RemoveTree(const std::wstring& path) {
-    WIN32_FIND_DATAW found{};
-    HANDLE search = ::FindFirstFileW(LongName(path + L"\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring name = found.cFileName;
-            if (name == L"." || name == L"..") continue;
-            const std::wstring child = path + L"\\" + name;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(child);
-            } else {
-                ::SetFileAttributesW(LongName(child).c_str(), FILE_ATTRIBUTE_NORMAL);
-                ::DeleteFileW(LongName(child).c_str());
-            }
-        } while (::FindNextFileW(search, &found));
-        ::FindClose(search);
-    }
-    ::RemoveDirectoryW(LongName(path).c_str());
 }
 
 bool ReadWholeFile(const std::wstring& path, std::string& content) {
@@ -65,13 +30,6 @@ bool ReadWholeFile(const std::wstring& path, std::string& content) {
 }
 
 }  // namespace
-
-ScratchFolder::ScratchFolder(const std::wstring& name)
-    : path_(TempFolder() + L"\\" + UniqueName(name)) {
-    ::CreateDirectoryW(path_.c_str(), nullptr);
-}
-
-ScratchFolder::~ScratchFolder() { RemoveTree(path_); }
 
 RecordExpectation::RecordExpectation() : path_(TempFolder() + L"\\" + UniqueName(L"tray-record")) {
     ::DeleteFileW(path_.c_str());

@@ -4,22 +4,11 @@
 #include <map>
 #include <string>
 
+#include "kit/testsupport/scratch_folder.h"
+
 namespace tqn::test {
 
 using TrayRecord = std::map<std::string, std::string>;
-
-// A fresh scratch folder under %TEMP% (removed with its content on destruction).
-class ScratchFolder {
-public:
-    explicit ScratchFolder(const std::wstring& name);
-    ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    const std::wstring& Path() const { return path_; }
-
-private:
-    std::wstring path_;
-};
 
 // Points TQN_TRAY_RECORD of this process (and so of its children) at a new
 // record file, and removes the file afterwards.

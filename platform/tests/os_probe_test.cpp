@@ -11,6 +11,8 @@
 #include <map>
 #include <string>
 
+#include "kit/testsupport/scratch_folder.h"
+#include "platform/module_path.h"
 #include "platform/scoped_resource.h"
 #include "platform/version_naming.h"
 
@@ -103,40 +105,8 @@ std::wstring FromUtf8(const std::string& bytes) {
     return text;
 }
 
-std::wstring ProgramFolder() {
-    wchar_t path[MAX_PATH] = {};
-    const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path, length);
-    return folder.substr(0, folder.rfind(L'\\'));
-}
-
-// A scratch folder of the test's own, removed with its files at the end.
-class ScratchFolder {
-public:
-    explicit ScratchFolder(const std::wstring& label) {
-        wchar_t temp[MAX_PATH] = {};
-        ::GetTempPathW(MAX_PATH, temp);
-        path_ = std::wstring(temp) + L"tqn-os-probe-" + label + L"-" + std::to_wstring(::GetCurrentProcessId());
-        ::CreateDirectoryW(path_.c_str(), nullptr);
-    }
-    ~ScratchFolder() {
-        WIN32_FIND_DATAW found;
-        HANDLE find = ::FindFirstFileW((path_ + L"\\*").c_str(), &found);
-        if (find != INVALID_HANDLE_VALUE) {
-            do {
-                if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-                    ::DeleteFileW((path_ + L"\\" + found.cFileName).c_str());
-                }
-            } while (::FindNextFileW(find, &found));
-            ::FindClose(find);
-        }
-        ::RemoveDirectoryW(path_.c_str());
-    }
-    const std::wstring& Path() const { return path_; }
-
-private:
-    std::wstring path_;
-};
+using tqn::ProgramFolder;
+using tqn::test::ScratchFolder;
 
 // Wine's per-program version setting, removed again whatever happens.
 class WineVersionSetting {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "diag/trace.h"
+#include "platform/module_path.h"
 #include "platform/scoped_resource.h"
 #include "trust/certificate_tool.h"
 #include "trust/tests/signature_file_edit.h"
@@ -20,12 +21,7 @@ namespace {
 constexpr DWORD kGenuineIdentity = 0x54515031;
 constexpr DWORD kImpostorIdentity = 0x21212121;
 
-std::wstring ProgramFolder() {
-    wchar_t buffer[1024] = {};
-    const DWORD length = ::GetModuleFileNameW(nullptr, buffer, 1024);
-    std::wstring path(buffer, length);
-    return path.substr(0, path.find_last_of(L'\\'));
-}
+using tqn::ProgramFolder;
 
 std::wstring SignedCopy(const std::wstring& name) {
     return ProgramFolder() + L"\\..\\signed\\trust\\" + name + L".tqm";
