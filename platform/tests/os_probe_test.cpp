@@ -14,39 +14,18 @@
 #include "kit/testsupport/scratch_folder.h"
 #include "platform/module_path.h"
 #include "platform/scoped_resource.h"
+#include "platform/tests/flag_bits.h"
 #include "platform/version_naming.h"
 
 namespace {
 
-// The flags as bits, so a case's expected set fits in one cell.
-enum FlagBit : unsigned {
-    kNt = 1 << 0,
-    kNt5 = 1 << 1,
-    kVista = 1 << 2,
-    kWin7 = 1 << 3,
-    kSrv2008 = 1 << 4,
-    kSrv2008R2 = 1 << 5,
-    kWin8 = 1 << 6,
-    kSrv2012 = 1 << 7,
-    kWin10 = 1 << 8,
-};
-constexpr unsigned kNt6 = kNt | kNt5 | kVista;
+using namespace tqn::test;  // the flag bits
+
 const wchar_t* const kFlagKeys[] = {
     L"flags.ntPlatform", L"flags.nt50OrLater", L"flags.vistaOrLater",
     L"flags.windows7",   L"flags.server2008",  L"flags.server2008R2",
     L"flags.windows8",   L"flags.server2012Family", L"flags.windows10",
 };
-
-unsigned FlagBits(const tqn::OsFlags& f) {
-    const int32_t values[] = {f.ntPlatform, f.nt50OrLater, f.vistaOrLater, f.windows7,
-                              f.server2008, f.server2008R2, f.windows8, f.server2012Family,
-                              f.windows10};
-    unsigned bits = 0;
-    for (unsigned i = 0; i < std::size(values); ++i) {
-        if (values[i] != 0) bits |= 1u << i;
-    }
-    return bits;
-}
 
 struct VersionCase {
     const char* label;        // test name and probe copy name

@@ -1,3 +1,4 @@
+#include "platform/tests/flag_bits.h"
 #include "platform/version_naming.h"
 
 #include <gtest/gtest.h>
@@ -7,36 +8,12 @@
 
 namespace {
 
+using namespace tqn::test;  // the flag bits
+
 using tqn::ClassifyOs;
 using tqn::OsFacts;
 using tqn::OsFlags;
 
-// One bit per flag, so a whole expected set fits in one table cell.
-enum FlagBit : unsigned {
-    kNt = 1 << 0,
-    kNt5 = 1 << 1,
-    kVista = 1 << 2,
-    kWin7 = 1 << 3,
-    kSrv2008 = 1 << 4,
-    kSrv2008R2 = 1 << 5,
-    kWin8 = 1 << 6,
-    kSrv2012 = 1 << 7,
-    kWin10 = 1 << 8,
-};
-constexpr unsigned kNt6 = kNt | kNt5 | kVista;
-
-// The flags as bits; a flag that is neither 0 nor 1 shows as an extra bit.
-unsigned FlagBits(const OsFlags& f) {
-    const int32_t values[] = {f.ntPlatform, f.nt50OrLater, f.vistaOrLater, f.windows7,
-                              f.server2008, f.server2008R2, f.windows8, f.server2012Family,
-                              f.windows10};
-    unsigned bits = 0;
-    for (unsigned i = 0; i < std::size(values); ++i) {
-        if (values[i] == 1) bits |= 1u << i;
-        if (values[i] != 0 && values[i] != 1) bits |= 1u << 31;
-    }
-    return bits;
-}
 
 constexpr uint8_t kWs = 1;      // VER_NT_WORKSTATION
 constexpr uint8_t kDc = 2;      // VER_NT_DOMAIN_CONTROLLER
