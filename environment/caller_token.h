@@ -29,6 +29,9 @@ bool HasCallerTokenShape(const std::wstring& token);
 // folder and its volume's serial, draws r1 then r2) and composes a token.
 // Empty when the Windows folder cannot be read.
 std::wstring BuildCallerToken();
+// What a product module checks: the token has the shape and its digest is the
+// one this system's volume serial and the token's own salt give.
+bool CallerTokenMatchesSystem(const std::wstring& token);
 #endif
 
 }  // namespace tqn

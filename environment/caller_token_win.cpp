@@ -6,7 +6,22 @@
 
 #include "environment/caller_token.h"
 
+#include "crypt/text_conversion.h"
+
 namespace tqn {
+
+namespace {
+
+std::optional<uint32_t> SystemVolumeSerial(const wchar_t* windowsFolder) {
+    DWORD serial = 0;
+    if (!::GetVolumeInformationW(VolumeRootOf(windowsFolder).c_str(), nullptr, 0, &serial, nullptr,
+                                 nullptr, nullptr, 0)) {
+        return std::nullopt;
+    }
+    return serial;
+}
+
+}  // namespace
 
 std::wstring BuildCallerToken() {
     // Reseeded on every call: two tokens of the same second share their salt.
@@ -16,15 +31,21 @@ std::wstring BuildCallerToken() {
     const UINT length = ::GetWindowsDirectoryW(windowsFolder, 128);
     if (length == 0 || length >= 128) return std::wstring();
 
-    const std::wstring root = VolumeRootOf(windowsFolder);
-    DWORD serial = 0;
-    std::optional<uint32_t> volumeSerial;
-    if (::GetVolumeInformationW(root.c_str(), nullptr, 0, &serial, nullptr, nullptr, nullptr, 0)) {
-        volumeSerial = serial;
-    }
+    const std::optional<uint32_t> volumeSerial = SystemVolumeSerial(windowsFolder);
     const auto r1 = static_cast<uint32_t>(std::rand() % 255);
     const auto r2 = static_cast<uint32_t>(std::rand() % 255);
     return ComposeCallerToken(volumeSerial, r1, r2);
+}
+
+bool CallerTokenMatchesSystem(const std::wstring& token) {
+    if (!HasCallerTokenShape(token)) return false;
+    wchar_t windowsFolder[128] = {};
+    const UINT length = ::GetWindowsDirectoryW(windowsFolder, 128);
+    if (length == 0 || length >= 128) return false;
+    const std::wstring salt = token.substr(0, 4);
+    std::wstring digest;
+    return Md5HexOfAnsi(VolumeText(SystemVolumeSerial(windowsFolder)) + salt, digest) &&
+           digest == token.substr(4);
 }
 
 }  // namespace tqn

@@ -31,24 +31,6 @@ public:
 
 void Report(const std::wstring& message) { ::OutputDebugStringW((L"ptl: " + message + L"\n").c_str()); }
 
-// The token must be the launcher's: its digest is recomputed from this
-// system's volume serial and the token's own salt.
-bool TokenMatchesSystem(const std::wstring& token) {
-    if (!tqn::HasCallerTokenShape(token)) return false;
-    wchar_t windowsFolder[128] = {};
-    const UINT length = ::GetWindowsDirectoryW(windowsFolder, 128);
-    if (length == 0 || length >= 128) return false;
-    DWORD serial = 0;
-    std::optional<uint32_t> volumeSerial;
-    if (::GetVolumeInformationW(tqn::VolumeRootOf(windowsFolder).c_str(), nullptr, 0, &serial, nullptr,
-                                nullptr, nullptr, 0)) {
-        volumeSerial = serial;
-    }
-    const std::wstring salt = token.substr(0, 4);
-    std::wstring digest;
-    return Md5HexOfAnsi(tqn::VolumeText(volumeSerial) + salt, digest) && digest == token.substr(4);
-}
-
 bool ReadWholeFile(const std::wstring& path, std::string& bytes, std::wstring& error) {
     tqn::ScopedFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -191,7 +173,7 @@ int32_t __stdcall Initialize(const wchar_t* dataFile, const wchar_t* folder, con
         Report(L"Initialize: unknown flags " + std::to_wstring(flags));
         return 0;
     }
-    if (token == nullptr || !TokenMatchesSystem(token)) {
+    if (token == nullptr || !tqn::CallerTokenMatchesSystem(token)) {
         Report(L"Initialize: the caller token does not match this system");
         return 0;
     }
