@@ -14,10 +14,24 @@ mkdir -p "$(dirname "$WINEPREFIX")"
 lock="$WINEPREFIX.lock"
 {
   flock 9
+  if [ ! -f "$WINEPREFIX/.tqn-ready" ]; then
+    # A new prefix is made to the end before anything runs in it: wineboot
+    # under a server of its own, then wait until that server has gone, which
+    # is after every service the set-up started has finished. (A persistent
+    # server cannot be started before the prefix folder exists, and a
+    # short-lived one going away under the first tests broke them.)
+    mkdir -p "$WINEPREFIX"
+    WINEDLLOVERRIDES="$WINEDLLOVERRIDES;mscoree,mshtml=" \
+      "$loader" wineboot -i </dev/null >/dev/null 2>&1 9>&-
+    "$server" -w </dev/null >/dev/null 2>&1 9>&-
+    touch "$WINEPREFIX/.tqn-ready"
+  fi
   "$server" -p </dev/null >/dev/null 2>&1 9>&-
   started=$?
   if [ "$started" -eq 0 ]; then
     "$loader" wineboot -u </dev/null >/dev/null 2>&1 9>&-
+  elif [ "$started" -ne 2 ]; then
+    echo "wine-run: wineserver -p failed ($started)" >&2
   fi
 } 9>"$lock"
 exec "$loader" "$@"
