@@ -1,0 +1,71 @@
+#include "script/script_data.h"
+
+#include "environment/memory_buffer.h"
+#include "platform/scoped_resource.h"
+#include "script/script_block_reader.h"
+
+namespace tqn {
+
+namespace {
+
+struct ScriptDataState {
+    MemoryBufferExW buffer;
+    bool builtByOwnModule = false;
+};
+
+ScriptDataState& State() {
+    static ScriptDataState state;
+    return state;
+}
+
+// The size the block claims, when it fits the object and holds the header;
+// 0 otherwise. The whole object is mapped to learn how large it is.
+uint64_t AcceptedBlockSize(const std::wstring& name) {
+    ScopedHandle mapping(::OpenFileMappingW(FILE_MAP_READ, FALSE, name.c_str()));
+    if (!mapping) return 0;
+    ScopedView view(::MapViewOfFile(mapping.Get(), FILE_MAP_READ, 0, 0, 0));
+    if (!view) return 0;
+    MEMORY_BASIC_INFORMATION region{};
+    if (::VirtualQuery(view.Get(), &region, sizeof region) != sizeof region) return 0;
+    const std::span<const uint8_t> bytes(static_cast<const uint8_t*>(view.Get()), region.RegionSize);
+    const uint64_t claimed = ClaimedScriptBlockSize(bytes);
+    return ScriptBlockSizeAcceptable(claimed, region.RegionSize) ? claimed : 0;
+}
+
+}  // namespace
+
+std::wstring ScriptDataBlockName() { return ScriptBlockName(::GetCurrentProcessId()); }
+
+bool ScriptDataBlockExists() {
+    ScopedHandle probe(::OpenFileMappingW(FILE_MAP_READ, FALSE, ScriptDataBlockName().c_str()));
+    // Any object of that name (one we may not open, or of another kind) counts.
+    return probe.Valid() || ::GetLastError() != ERROR_FILE_NOT_FOUND;
+}
+
+void MarkScriptDataBuiltByOwnModule() { State().builtByOwnModule = true; }
+
+bool OpenScriptData() {
+    ScriptDataState& state = State();
+    if (state.buffer.Mapped()) return true;
+    if (!state.builtByOwnModule) return false;
+
+    const std::wstring name = ScriptDataBlockName();
+    {
+        ScopedHandle probe(::OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, name.c_str()));
+        if (!probe) return false;
+    }
+    const uint64_t size = AcceptedBlockSize(name);
+    if (size == 0 || size > SIZE_MAX) return false;
+    return state.buffer.MapShared(static_cast<size_t>(size), false, name.c_str());
+}
+
+std::span<const uint8_t> ScriptDataBytes() {
+    const std::span<uint8_t> bytes = State().buffer.Bytes();
+    return {bytes.data(), bytes.size()};
+}
+
+bool LookupSharedValue(const std::wstring& section, const std::wstring& name, std::wstring& value) {
+    return LookupBlockValue(ScriptDataBytes(), section, name, value);
+}
+
+}  // namespace tqn

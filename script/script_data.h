@@ -1,0 +1,36 @@
+#pragma once
+// The process's script data block "TQScriptDataMap_<pid>": mapped at most
+// once, kept until the process ends, and read only when this process's own
+// script module built it. The name is predictable and lives in the session's
+// namespace, so a block that was there before our module built it belongs to
+// somebody else and is never read.
+#ifdef _WIN32
+#include <windows.h>
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace tqn {
+
+// This process's block name.
+std::wstring ScriptDataBlockName();
+
+// Maps the block if this process's module built it and it exists; never
+// creates it. True while a view is mapped.
+bool OpenScriptData();
+
+// Whether a kernel object of the block's name exists now (whoever made it).
+bool ScriptDataBlockExists();
+
+// Recorded by the connector right after its own module built the block.
+void MarkScriptDataBuiltByOwnModule();
+
+// The mapped block, empty while none is mapped.
+std::span<const uint8_t> ScriptDataBytes();
+
+// The lookup in the block (see LookupBlockValue).
+bool LookupSharedValue(const std::wstring& section, const std::wstring& name, std::wstring& value);
+
+}  // namespace tqn
+#endif

@@ -1,0 +1,177 @@
+// The script connector under Wine, each case in a process of its own
+// (script_probe), with signed copies of the kit's script engine.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "environment/tests/test_support.h"
+#include "platform/scoped_resource.h"
+#include "script/script_block_reader.h"
+#include "script/tests/block_builder.h"
+
+using namespace tqn;
+using namespace tqn::testing;
+
+namespace {
+
+const char kScript[] =
+    "[CommonData]\n"
+    "set EXT_NAME = \"exe\"\n"
+    "set TRAY_FILE = \"tray_probe.exe\"\n"
+    "set Twice = \"first\"\n"
+    "set TWICE = \"second\"\n"
+    "set EMPTY = \"\"\n"
+    "set DIGITS = \"12abc\"\n"
+    "set LETTERS = \"abc\"\n"
+    "[Environment]\n"
+    "set EXCEPTION_REPORT_METHOD = 4\n";
+
+// A folder holding one copy of script.dll (<variant>/<signer>) and the script.
+class ProductFolder {
+public:
+    ProductFolder(const std::wstring& variant, const std::wstring& signer) : scratch_(L"tqn-script") {
+        const std::wstring dll =
+            BinFolder() + L"\\..\\signed\\script\\" + variant + L"\\" + signer + L"\\script.dll";
+        EXPECT_TRUE(::CopyFileW(dll.c_str(), (scratch_.Path() + L"\\script.dll").c_str(), FALSE)) << Utf8(dll);
+        EXPECT_TRUE(WriteFileBytes(scratch_.Path() + L"\\script.scd", kScript));
+    }
+    const std::wstring& Path() const { return scratch_.Path(); }
+
+private:
+    ScratchFolder scratch_;
+};
+
+// Runs script_probe; beforeResume sees the suspended child's process ID.
+std::string RunProbe(const std::wstring& folder, const std::wstring& commands,
+                     const std::function<void(DWORD)>& beforeResume = {}) {
+    SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE r = nullptr, w = nullptr;
+    if (!::CreatePipe(&r, &w, &inheritable, 0)) return "no pipe";
+    ScopedHandle readEnd(r), writeEnd(w);
+    ::SetHandleInformation(readEnd.Get(), HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd.Get();
+    startup.hStdError = writeEnd.Get();
+    std::wstring line = L"\"" + BinFolder() + L"\\script_probe.exe\" \"" + folder + L"\" " + commands;
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr, nullptr,
+                          &startup, &process)) {
+        return "CreateProcessW " + std::to_string(::GetLastError());
+    }
+    ScopedHandle processHandle(process.hProcess), threadHandle(process.hThread);
+    writeEnd.Reset();
+    if (beforeResume) beforeResume(process.dwProcessId);
+    ::ResumeThread(threadHandle.Get());
+    std::string output;
+    char buffer[4096];
+    DWORD read = 0;
+    while (::ReadFile(readEnd.Get(), buffer, sizeof buffer, &read, nullptr) && read > 0) output.append(buffer, read);
+    ::WaitForSingleObject(processHandle.Get(), 30000);
+    return output;
+}
+
+// A block with hostile settings, made under a name before anybody else.
+class SquattedBlock {
+public:
+    explicit SquattedBlock(DWORD processId) {
+        const auto bytes = test::BuildBlock(
+            {{HashName(L"CommonData"), {test::Entry(L"EXT_NAME", L"evil"), test::Entry(L"TRAY_FILE", L"evil.exe")}}});
+        mapping_.Reset(::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                            static_cast<DWORD>(bytes.size()),
+                                            ScriptBlockName(processId).c_str()));
+        ScopedView view(::MapViewOfFile(mapping_.Get(), FILE_MAP_WRITE, 0, 0, bytes.size()));
+        EXPECT_TRUE(view.Valid());
+        if (view) std::memcpy(view.Get(), bytes.data(), bytes.size());
+    }
+
+private:
+    ScopedHandle mapping_;
+};
+
+}  // namespace
+
+// Each variant and signer, two sections in one process.
+TEST(ScriptConnector, VariantsAndSigners) {
+    const struct {
+        const wchar_t* variant;
+        const wchar_t* signer;
+        const char* expected;
+    } rows[] = {
+        // Shared block: the second Load finds the block and loads nothing.
+        {L"shared", L"brennick",
+         "load=1 mode=0 loads=1\nget EXT_NAME=1:exe\nget tray_file=1:tray_probe.exe\n"
+         "load=1 mode=0 loads=1\nnum EXCEPTION_REPORT_METHOD=1:4\nget EXT_NAME=0\n"},
+        {L"shared", L"halvreth",
+         "load=1 mode=0 loads=1\nget EXT_NAME=1:exe\nget tray_file=1:tray_probe.exe\n"
+         "load=1 mode=0 loads=1\nnum EXCEPTION_REPORT_METHOD=1:4\nget EXT_NAME=0\n"},
+        // Direct sets: each Load loads the module and runs its section.
+        {L"suffixed", L"brennick",
+         "load=1 mode=1 loads=1\nget EXT_NAME=1:exe\nget tray_file=1:tray_probe.exe\n"
+         "load=1 mode=1 loads=2\nnum EXCEPTION_REPORT_METHOD=1:4\nget EXT_NAME=0\n"},
+        {L"plain", L"brennick",
+         "load=1 mode=1 loads=1\nget EXT_NAME=1:exe\nget tray_file=1:tray_probe.exe\n"
+         "load=1 mode=1 loads=2\nnum EXCEPTION_REPORT_METHOD=1:4\nget EXT_NAME=0\n"},
+    };
+    for (const auto& row : rows) {
+        ProductFolder folder(row.variant, row.signer);
+        EXPECT_EQ(RunProbe(folder.Path(), L"load CommonData get EXT_NAME get tray_file "
+                                          L"load Environment num EXCEPTION_REPORT_METHOD get EXT_NAME"),
+                  row.expected)
+            << Utf8(row.variant) << "/" << Utf8(row.signer);
+    }
+}
+
+TEST(ScriptConnector, UntrustedModulesGiveNoValues) {
+    for (const wchar_t* variant : {L"shared", L"suffixed", L"plain"}) {
+        for (const wchar_t* signer : {L"thirdparty", L"unsigned"}) {
+            ProductFolder folder(variant, signer);
+            // Refused before it is loaded: nothing loaded, direct mode kept, nothing found.
+            EXPECT_EQ(RunProbe(folder.Path(), L"load CommonData get EXT_NAME num EXCEPTION_REPORT_METHOD block"),
+                      "load=0 mode=1 loads=0\nget EXT_NAME=0\nnum EXCEPTION_REPORT_METHOD=0\nblock=0\n")
+                << Utf8(variant) << "/" << Utf8(signer);
+        }
+    }
+}
+
+TEST(ScriptConnector, ValueRulesOfEachMode) {
+    const std::wstring commands = L"load CommonData get twice get EMPTY num EMPTY num DIGITS num LETTERS";
+    // The first of two sets in different case wins in both modes; an empty
+    // value is found only in direct mode.
+    ProductFolder shared(L"shared", L"brennick");
+    EXPECT_EQ(RunProbe(shared.Path(), commands),
+              "load=1 mode=0 loads=1\nget twice=1:first\nget EMPTY=0\nnum EMPTY=0\n"
+              "num DIGITS=1:12\nnum LETTERS=1:0\n");
+    ProductFolder direct(L"suffixed", L"brennick");
+    EXPECT_EQ(RunProbe(direct.Path(), commands),
+              "load=1 mode=1 loads=1\nget twice=1:first\nget EMPTY=1:\nnum EMPTY=1:0\n"
+              "num DIGITS=1:12\nnum LETTERS=1:0\n");
+}
+
+TEST(ScriptConnector, ABlockMadeBeforeOursIsNeverRead) {
+    ProductFolder folder(L"shared", L"brennick");
+    std::unique_ptr<SquattedBlock> squatter;
+    // Made under the child's own block name before it runs: not ours, never
+    // read, and the module does not build over it.
+    const std::string output = RunProbe(folder.Path(), L"load CommonData get EXT_NAME get TRAY_FILE load CommonData get EXT_NAME block",
+                                        [&squatter](DWORD child) { squatter = std::make_unique<SquattedBlock>(child); });
+    EXPECT_EQ(output,
+              "load=0 mode=0 loads=1\nget EXT_NAME=0\nget TRAY_FILE=0\n"
+              "load=0 mode=0 loads=2\nget EXT_NAME=0\nblock=0\n");
+}
+
+TEST(ScriptConnector, ABlockNamedAfterAnotherProcessIsNeverOpened) {
+    // A good block under this (the parent's) process ID.
+    SquattedBlock other(::GetCurrentProcessId());
+    ProductFolder untrusted(L"shared", L"unsigned");
+    EXPECT_EQ(RunProbe(untrusted.Path(), L"load CommonData get EXT_NAME block"),
+              "load=0 mode=1 loads=0\nget EXT_NAME=0\nblock=0\n");
+    ProductFolder trusted(L"shared", L"brennick");
+    EXPECT_EQ(RunProbe(trusted.Path(), L"load CommonData get EXT_NAME"), "load=1 mode=0 loads=1\nget EXT_NAME=1:exe\n");
+}
