@@ -1,0 +1,111 @@
+// The script data block, walked here independently of the writer: header,
+// section records, entries, and each value deciphered back to its text.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "crypt/crypt_tool.h"
+#include "kit/script/script_block_writer.h"
+#include "script/script_names.h"
+
+namespace scd {
+namespace {
+
+// Little-endian 64-bit value at an offset, read only within the block.
+uint64_t U64At(const std::vector<uint8_t>& block, uint64_t at) {
+    if (at > block.size() || block.size() - at < 8) {
+        ADD_FAILURE() << "read past the end of the block at " << at;
+        return 0;
+    }
+    uint64_t value = 0;
+    for (size_t i = 0; i < 8; ++i) value |= uint64_t{block[at + i]} << (8 * i);
+    return value;
+}
+
+struct ExpectedSet {
+    std::wstring name;
+    std::u16string value;
+};
+struct ExpectedSection {
+    std::wstring name;
+    std::vector<ExpectedSet> sets;
+};
+
+Script ScriptOf(const std::vector<ExpectedSection>& expected) {
+    Script script;
+    for (const ExpectedSection& section : expected) {
+        Section built{section.name, 1, {}};
+        for (const ExpectedSet& set : section.sets) {
+            built.settings.push_back({set.name, std::wstring(set.value.begin(), set.value.end()), 1});
+        }
+        script.sections.push_back(built);
+    }
+    return script;
+}
+
+// UTF-16LE units and a NUL unit.
+ByteBuffer PlainBytes(const std::u16string& text) {
+    ByteBuffer bytes;
+    for (char16_t unit : text) {
+        bytes.push_back(static_cast<unsigned char>(unit & 0xFF));
+        bytes.push_back(static_cast<unsigned char>(unit >> 8));
+    }
+    bytes.push_back(0);
+    bytes.push_back(0);
+    return bytes;
+}
+
+TEST(ScriptBlock, EverySetOfEverySectionInScriptOrder) {
+    const std::vector<ExpectedSection> expected = {
+        {L"CommonData",
+         {
+             {L"EXT_NAME", u"exe"},
+             {L"Ext_Name", u"second"},    // the same name again in another case: kept, in order
+             {L"EMPTY", u""},             // L = 0, no bytes
+             {L"SEVEN", u"1234567"},      // 16 plaintext bytes: no length prefix
+             {L"PAIR", u"\U0001F600\u00E9"},  // a surrogate pair stays two units
+         }},
+        {L"Nothing", {}},  // an empty section points at the next section's entries
+        {L"Environment", {{L"EXCEPTION_REPORT_METHOD", u"4"}}},
+    };
+    const std::vector<uint8_t> block = BuildScriptBlock(ScriptOf(expected));
+
+    ASSERT_GE(block.size(), kBlockHeaderSize);
+    EXPECT_EQ(U64At(block, 0), block.size());
+    ASSERT_EQ(U64At(block, 8), expected.size());
+    uint64_t next = kBlockHeaderSize + kSectionRecordSize * expected.size();
+    for (size_t s = 0; s < expected.size(); ++s) {
+        const ExpectedSection& section = expected[s];
+        const uint64_t record = kBlockHeaderSize + kSectionRecordSize * s;
+        EXPECT_EQ(U64At(block, record), section.sets.size()) << s;
+        EXPECT_EQ(U64At(block, record + 8), uint64_t{tqn::HashName(section.name)}) << s;
+        ASSERT_EQ(U64At(block, record + 16), next) << s;
+        for (const ExpectedSet& set : section.sets) {
+            SCOPED_TRACE(std::string(set.name.begin(), set.name.end()));
+            EXPECT_EQ(U64At(block, next), uint64_t{tqn::HashName(set.name)});
+            const uint64_t length = U64At(block, next + 8);
+            ASSERT_LE(length, block.size() - (next + kEntryHeaderSize));
+            if (set.value.empty()) {
+                EXPECT_EQ(length, 0u);
+            } else {
+                const auto start = block.begin() + static_cast<ptrdiff_t>(next + kEntryHeaderSize);
+                const ByteBuffer enciphered(start, start + static_cast<ptrdiff_t>(length));
+                ByteBuffer plain;
+                ASSERT_NE(tqn::CryptTool().Decrypt(enciphered, plain), 0);
+                EXPECT_EQ(plain, PlainBytes(set.value));
+            }
+            next += kEntryHeaderSize + length;
+        }
+    }
+    EXPECT_EQ(next, block.size());  // nothing after the last entry
+}
+
+TEST(ScriptBlock, EmptyScriptIsTheHeaderAlone) {
+    const std::vector<uint8_t> expected = {16, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    EXPECT_EQ(BuildScriptBlock(Script()), expected);
+}
+
+}  // namespace
+}  // namespace scd
