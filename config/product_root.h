@@ -1,0 +1,25 @@
+#pragma once
+// The launcher's first gate: it goes on only when it runs from the product's
+// installation folder, as recorded in the data configuration ("productPath")
+// or, before the first run recorded it there, in the registry ("RootDir").
+#ifdef _WIN32
+#include <string>
+
+namespace tqn {
+
+inline constexpr wchar_t kProductKeyPath[] = L"SOFTWARE\\Brennick\\Tarvolin";
+inline constexpr wchar_t kRootDirValue[] = L"RootDir";
+inline constexpr wchar_t kProductPathKey[] = L"productPath";
+
+// True when the installation folder is known and is the program folder. The
+// first run copies "RootDir" into "productPath" (whether the folders then
+// match or not).
+bool ResolveProductRoot();
+
+// Test seam: where "RootDir" is read from (a root name and key path of the
+// registry tool); empty names restore HKLM\SOFTWARE\Brennick\Tarvolin. The
+// trust test itself reads HKEY_LOCAL_MACHINE, so tests cannot redirect it.
+void SetProductKeyForTesting(const std::wstring& rootName, const std::wstring& keyPath);
+
+}  // namespace tqn
+#endif

@@ -1,0 +1,109 @@
+// The product-root gate under Wine: the kit's configuration module, and
+// "RootDir" in a scratch key (redirecting HKEY_LOCAL_MACHINE itself would
+// take the signature check's own registry data away).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+#include "platform/scoped_resource.h"
+#include "config/config_connector.h"
+#include "config/product_root.h"
+#include "config/tests/config_product.h"
+#include "platform/module_path.h"
+
+using namespace tqn;
+using namespace tqn::testing;
+
+namespace {
+
+std::wstring Upper(std::wstring text) {
+    for (wchar_t& c : text) c = static_cast<wchar_t>(::towupper(c));
+    return text;
+}
+
+// What the data configuration holds, read through the module.
+std::optional<std::wstring> StoredProductPath() {
+    ConfigConnector connector;
+    if (connector.Load() == 0) return std::nullopt;
+    connector.Table().LoadDataConfig(0);
+    std::wstring value;
+    const bool found = connector.GetDataString(kProductPathKey, value) != 0;
+    connector.Unload();
+    return found ? std::optional<std::wstring>(value) : std::nullopt;
+}
+
+void StoreProductPath(const std::wstring& path) {
+    ConfigConnector connector;
+    ASSERT_EQ(connector.Load(), 1);
+    connector.SetDataString(kProductPathKey, path);
+    ASSERT_EQ(connector.Table().SaveDataConfig(), 1);
+    connector.Unload();
+}
+
+// "RootDir" under HKCU\Software\tqn-config-tests\<guid>, read there by
+// ResolveProductRoot while this lives.
+class ScratchProductKey {
+public:
+    ScratchProductKey() : path_(L"Software\\tqn-config-tests\\" + NewGuidText()) {
+        SetProductKeyForTesting(L"HKEY_CURRENT_USER", path_);
+    }
+    ~ScratchProductKey() {
+        SetProductKeyForTesting(L"", L"");
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
+    }
+    void SetRootDir(const std::wstring& value) {
+        EXPECT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, path_.c_str(), kRootDirValue, REG_SZ, value.c_str(),
+                                    static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))),
+                  ERROR_SUCCESS);
+    }
+
+private:
+    std::wstring path_;
+};
+
+}  // namespace
+
+TEST(ProductRoot, StoredPathAndRegistry) {
+    const std::wstring here = ProgramFolder();
+    const std::wstring elsewhere = L"C:\\Elsewhere\\Tarvolin";
+    const struct {
+        const char* what;
+        std::optional<std::wstring> stored;
+        std::optional<std::wstring> rootDir;
+        bool result;
+        std::optional<std::wstring> storedAfter;
+    } rows[] = {
+        {"stored, same folder in other case with a trailing backslash", Upper(here) + L"\\", std::nullopt,
+         true, Upper(here) + L"\\"},
+        {"stored, another folder", elsewhere, std::nullopt, false, elsewhere},
+        {"first run: RootDir written back", std::nullopt, here + L"\\", true, here + L"\\"},
+        {"first run: written back although the folders differ", std::nullopt, elsewhere, false, elsewhere},
+        {"neither: nothing written", std::nullopt, std::nullopt, false, std::nullopt},
+        {"stored path wins over a changed RootDir", here, elsewhere, true, here},
+        {"stored elsewhere wins over a matching RootDir", elsewhere, here, false, elsewhere},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        ScratchProductKey key;
+        if (row.rootDir) key.SetRootDir(*row.rootDir);
+        ConfigProduct product(ConfigModuleCopy(L"brennick\\config.tqm"));
+        if (row.stored) StoreProductPath(*row.stored);
+        const std::string fileBefore = ReadFileBytes(product.DataFile());
+
+        EXPECT_EQ(ResolveProductRoot(), row.result);
+        EXPECT_EQ(StoredProductPath(), row.storedAfter);
+        if (row.stored || !row.rootDir) {
+            EXPECT_EQ(ReadFileBytes(product.DataFile()), fileBefore);
+        }
+    }
+}
+
+TEST(ProductRoot, UntrustedConfigurationModuleFails) {
+    ScratchProductKey key;
+    key.SetRootDir(ProgramFolder());
+    ConfigProduct product(ConfigModuleCopy(L"thirdparty\\config.tqm"));
+    EXPECT_FALSE(ResolveProductRoot());
+    EXPECT_EQ(ReadFileBytes(product.DataFile()), "<missing>");
+}
