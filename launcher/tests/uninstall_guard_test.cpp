@@ -1,0 +1,124 @@
+// The uninstall guard under Wine: the mutex name from the kit's
+// configuration module, the mutex held by another process (mutex_holder).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "config/config_connector.h"
+#include "config/tests/config_product.h"
+#include "launcher/uninstall_guard.h"
+#include "platform/scoped_resource.h"
+
+using namespace tqn;
+using namespace tqn::testing;
+
+namespace {
+
+// mutex_holder holding a mutex until this object goes (its input closes).
+class HeldMutex {
+public:
+    explicit HeldMutex(const std::wstring& objectName, const wchar_t* option = L"") {
+        SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+        HANDLE r = nullptr, w = nullptr;
+        ::CreatePipe(&r, &w, &inheritable, 0);
+        ScopedHandle outRead(r), outWrite(w);
+        ::CreatePipe(&r, &w, &inheritable, 0);
+        ScopedHandle inRead(r);
+        input_.Reset(w);
+        ::SetHandleInformation(outRead.Get(), HANDLE_FLAG_INHERIT, 0);
+        ::SetHandleInformation(input_.Get(), HANDLE_FLAG_INHERIT, 0);
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = inRead.Get();
+        startup.hStdOutput = outWrite.Get();
+        startup.hStdError = outWrite.Get();
+        std::wstring line = L"\"" + BinFolder() + L"\\mutex_holder.exe\" \"" + objectName + L"\" " + option;
+        PROCESS_INFORMATION process{};
+        if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                              &process)) {
+            ADD_FAILURE() << "CreateProcessW " << ::GetLastError();
+            return;
+        }
+        process_.Reset(process.hProcess);
+        ScopedHandle thread(process.hThread);
+        outWrite.Reset();
+        char buffer[64] = {};
+        DWORD read = 0;
+        ::ReadFile(outRead.Get(), buffer, sizeof buffer - 1, &read, nullptr);
+        EXPECT_EQ(std::string(buffer, read).substr(0, 5), "ready") << buffer;
+    }
+    ~HeldMutex() {
+        input_.Reset();
+        if (process_) {
+            EXPECT_EQ(::WaitForSingleObject(process_.Get(), 10000), WAIT_OBJECT_0);
+        }
+    }
+
+private:
+    ScopedHandle input_;
+    ScopedHandle process_;
+};
+
+void SetMutexName(const std::wstring& name) {
+    ConfigConnector connector;
+    ASSERT_EQ(connector.Load(), 1);
+    connector.Table().LoadDataConfig(0);
+    connector.SetDataString(kUninstallMutexNameKey, name);
+    ASSERT_EQ(connector.Table().SaveDataConfig(), 1);
+    connector.Unload();
+}
+
+}  // namespace
+
+TEST(UninstallGuard, ProbesTheNamedMutex) {
+    ConfigProduct product(ConfigModuleCopy(L"brennick\\config.tqm"));
+    const std::wstring name = L"tqn-uninstall-" + NewGuidText();
+    const struct {
+        const char* what;
+        std::wstring objectName;  // empty: nobody holds it
+        const wchar_t* option;
+        bool running;
+    } rows[] = {
+        {"held in the session namespace", L"Local\\" + name, L"", true},
+        {"held, refusing us", L"Local\\" + name, L"--deny-all", true},
+        {"held only in the global namespace", L"Global\\" + name, L"", false},
+        {"not held", L"", L"", false},
+    };
+    SetMutexName(name);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        std::unique_ptr<HeldMutex> holder;
+        if (!row.objectName.empty()) holder = std::make_unique<HeldMutex>(row.objectName, row.option);
+        EXPECT_EQ(IsUninstallRunning(), row.running);
+    }
+}
+
+TEST(UninstallGuard, NameIsReadAfreshEveryTime) {
+    ConfigProduct product(ConfigModuleCopy(L"brennick\\config.tqm"));
+    const std::wstring held = L"tqn-uninstall-" + NewGuidText();
+    HeldMutex holder(L"Local\\" + held);
+
+    EXPECT_FALSE(IsUninstallRunning());  // no name configured yet
+    SetMutexName(held);
+    EXPECT_TRUE(IsUninstallRunning());
+    SetMutexName(L"tqn-uninstall-" + NewGuidText());
+    EXPECT_FALSE(IsUninstallRunning());
+    SetMutexName(L"");
+    EXPECT_FALSE(IsUninstallRunning());
+}
+
+TEST(UninstallGuard, UntrustedConfigurationModuleMeansNoUninstall) {
+    // The same data configuration, first through a trusted module, then
+    // through one signed by somebody else.
+    ScratchFolder configFolder(L"tqn-config");
+    const std::wstring held = L"tqn-uninstall-" + NewGuidText();
+    HeldMutex holder(L"Local\\" + held);
+    {
+        ConfigProduct product(ConfigModuleCopy(L"brennick\\config.tqm"), configFolder.Path());
+        SetMutexName(held);
+        EXPECT_TRUE(IsUninstallRunning());
+    }
+    ConfigProduct product(ConfigModuleCopy(L"thirdparty\\config.tqm"), configFolder.Path());
+    EXPECT_FALSE(IsUninstallRunning());
+}
