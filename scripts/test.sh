@@ -56,8 +56,29 @@ rerun_unstarted() {  # build dir, junit report
   grep -cE '^ *[0-9]+/[0-9]+ Test +#[0-9]+: .*( Passed|\*\*\*Skipped)' "$rerun_log"
 }
 
+# The libFuzzer targets over the readers of foreign data, built with clang and
+# run for a bounded number of inputs from a fixed seed; each counts as a test.
+run_fuzz() {  # build dir
+  local dir=$1 target
+  echo "== fuzz: configure and build"
+  if ! CC=clang CXX=clang++ cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=Debug \
+        -DTQN_SCRIPT_FUZZ=ON -DTQN_CRYPT_FUZZ=ON >"$dir.configure.log" 2>&1 ||
+     ! cmake --build "$dir" -j "$jobs" --target script_block_fuzz crypt_fuzz; then
+    echo "fuzz: build failed"; failed=$((failed+1)); return
+  fi
+  for target in script/script_block_fuzz crypt/crypt_fuzz; do
+    echo "== fuzz: $target"
+    if "$dir/$target" -seed=1 -runs="${TQN_FUZZ_RUNS:-100000}" -max_len=1024 >"$dir/$(basename "$target").log" 2>&1; then
+      tail -n 2 "$dir/$(basename "$target").log"; passed=$((passed+1))
+    else
+      tail -n 40 "$dir/$(basename "$target").log"; echo "fuzz: $target failed"; failed=$((failed+1))
+    fi
+  done
+}
+
 mkdir -p "$root/build"
 run_suite native "$native"
+run_fuzz "${TQN_BUILD_FUZZ:-$root/build/fuzz}"
 run_suite windows "$win" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake"
 
 # Stop the test prefix's persistent wineserver.

@@ -8,6 +8,7 @@
 
 #include "crypt/crypt_tool.h"
 #include "kit/script/script_block_writer.h"
+#include "script/script_block_reader.h"
 #include "script/script_names.h"
 
 namespace scd {
@@ -109,3 +110,43 @@ TEST(ScriptBlock, EmptyScriptIsTheHeaderAlone) {
 
 }  // namespace
 }  // namespace scd
+
+namespace {
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+}  // namespace
+
+TEST(ScriptBlock, TheLaunchersReaderFindsWhatWasWritten) {
+    // Written by the engine, read back with the launcher's own reader.
+    const std::string text =
+        "[CommonData]\n"
+        "set EXT_NAME = \"exe\"\n"
+        "set Twice = \"first\"\n"
+        "set TWICE = \"second\"\n"
+        "set EMPTY = \"\"\n"
+        "set WIDE = \"\\u{1F600}\\u{E9}\"\n"
+        "[Environment]\n"
+        "set EXCEPTION_REPORT_METHOD = 4\n";
+    scd::Script script;
+    std::wstring error;
+    ASSERT_TRUE(scd::ParseScript(text, L"script.scd", script, error)) << Narrow(error);
+    const std::vector<uint8_t> block = scd::BuildScriptBlock(script);
+
+    const struct {
+        const wchar_t* section;
+        const wchar_t* name;
+        std::wstring value;
+    } rows[] = {
+        {L"commondata", L"ext_name", L"exe"},
+        {L"CommonData", L"twice", L"first"},
+        {L"CommonData", L"EMPTY", L""},
+        {L"CommonData", L"WIDE", std::wstring{wchar_t(0xD83D), wchar_t(0xDE00), wchar_t(0xE9)}},
+        {L"Environment", L"EXCEPTION_REPORT_METHOD", L"4"},
+    };
+    for (const auto& row : rows) {
+        std::wstring value = L"untouched";
+        EXPECT_TRUE(tqn::LookupBlockValue(block, row.section, row.name, value)) << Narrow(row.name);
+        EXPECT_EQ(value, row.value) << Narrow(row.name);
+    }
+    std::wstring value;
+    EXPECT_FALSE(tqn::LookupBlockValue(block, L"Environment", L"EXT_NAME", value));
+}
