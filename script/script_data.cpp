@@ -18,9 +18,9 @@ ScriptDataState& State() {
     return state;
 }
 
-// The size the block claims, when it fits the object and holds the header;
-// 0 otherwise. The whole object is mapped to learn how large it is.
-uint64_t AcceptedBlockSize(const std::wstring& name) {
+}  // namespace
+
+uint64_t AcceptedScriptBlockSize(const std::wstring& name) {
     ScopedHandle mapping(::OpenFileMappingW(FILE_MAP_READ, FALSE, name.c_str()));
     if (!mapping) return 0;
     ScopedView view(::MapViewOfFile(mapping.Get(), FILE_MAP_READ, 0, 0, 0));
@@ -31,8 +31,6 @@ uint64_t AcceptedBlockSize(const std::wstring& name) {
     const uint64_t claimed = ClaimedScriptBlockSize(bytes);
     return ScriptBlockSizeAcceptable(claimed, region.RegionSize) ? claimed : 0;
 }
-
-}  // namespace
 
 std::wstring ScriptDataBlockName() { return ScriptBlockName(::GetCurrentProcessId()); }
 
@@ -54,7 +52,7 @@ bool OpenScriptData() {
         ScopedHandle probe(::OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, name.c_str()));
         if (!probe) return false;
     }
-    const uint64_t size = AcceptedBlockSize(name);
+    const uint64_t size = AcceptedScriptBlockSize(name);
     if (size == 0 || size > SIZE_MAX) return false;
     return state.buffer.MapShared(static_cast<size_t>(size), false, name.c_str());
 }

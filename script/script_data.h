@@ -26,6 +26,10 @@ bool ScriptDataBlockExists();
 // Recorded by the connector right after its own module built the block.
 void MarkScriptDataBuiltByOwnModule();
 
+// The size the named block claims, when it holds the header and fits the
+// object (whose size is learnt by mapping it whole); 0 otherwise.
+uint64_t AcceptedScriptBlockSize(const std::wstring& name);
+
 // The mapped block, empty while none is mapped.
 std::span<const uint8_t> ScriptDataBytes();
 

@@ -12,6 +12,7 @@
 #include "environment/tests/test_support.h"
 #include "platform/scoped_resource.h"
 #include "script/script_block_reader.h"
+#include "script/script_data.h"
 #include "script/tests/block_builder.h"
 
 using namespace tqn;
@@ -174,4 +175,30 @@ TEST(ScriptConnector, ABlockNamedAfterAnotherProcessIsNeverOpened) {
               "load=0 mode=1 loads=0\nget EXT_NAME=0\nblock=0\n");
     ProductFolder trusted(L"shared", L"brennick");
     EXPECT_EQ(RunProbe(trusted.Path(), L"load CommonData get EXT_NAME"), "load=1 mode=0 loads=1\nget EXT_NAME=1:exe\n");
+}
+
+TEST(ScriptData, ClaimedSizeMustFitTheObjectAndHoldTheHeader) {
+    // Mappings are made in whole pages: a 100-byte object is 4096 bytes long.
+    const struct {
+        DWORD objectSize;
+        uint64_t claimed;
+        uint64_t accepted;
+    } rows[] = {
+        {4096, 4096, 4096}, {4096, 16, 16}, {100, 200, 200},
+        {4096, 4097, 0},  {4096, 8192, 0}, {4096, ~uint64_t{0}, 0},
+        {4096, 15, 0},    {4096, 0, 0},
+    };
+    for (const auto& row : rows) {
+        const std::wstring name = L"tqn-script-size-" + NewGuidText();
+        ScopedHandle mapping(::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, row.objectSize,
+                                                  name.c_str()));
+        ASSERT_TRUE(mapping.Valid());
+        {
+            ScopedView view(::MapViewOfFile(mapping.Get(), FILE_MAP_WRITE, 0, 0, 8));
+            ASSERT_TRUE(view.Valid());
+            std::memcpy(view.Get(), &row.claimed, 8);
+        }
+        EXPECT_EQ(AcceptedScriptBlockSize(name), row.accepted) << row.claimed << " in " << row.objectSize;
+    }
+    EXPECT_EQ(AcceptedScriptBlockSize(L"tqn-script-size-" + NewGuidText()), 0u);
 }
