@@ -117,4 +117,48 @@ std::wstring DecodeUtf8(const char* text, size_t count) {
     return out;
 }
 
+bool DecodeUtf8Strict(std::string_view bytes, std::wstring& units) {
+    units.clear();
+    const auto fail = [&units] {
+        units.clear();
+        return false;
+    };
+    size_t i = 0;
+    while (i < bytes.size()) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        uint32_t codePoint = lead;
+        size_t extra = 0;
+        uint32_t smallest = 0;
+        if (lead >= 0x80) {
+            if ((lead & 0xE0) == 0xC0) {
+                codePoint = lead & 0x1F, extra = 1, smallest = 0x80;
+            } else if ((lead & 0xF0) == 0xE0) {
+                codePoint = lead & 0x0F, extra = 2, smallest = 0x800;
+            } else if ((lead & 0xF8) == 0xF0) {
+                codePoint = lead & 0x07, extra = 3, smallest = 0x10000;
+            } else {
+                return fail();
+            }
+        }
+        if (bytes.size() - i - 1 < extra) return fail();
+        for (size_t k = 1; k <= extra; ++k) {
+            const auto next = static_cast<unsigned char>(bytes[i + k]);
+            if ((next & 0xC0) != 0x80) return fail();
+            codePoint = (codePoint << 6) | (next & 0x3F);
+        }
+        if (codePoint < smallest || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
+            return fail();
+        }
+        if (codePoint >= 0x10000) {
+            codePoint -= 0x10000;
+            units.push_back(static_cast<wchar_t>(0xD800 + (codePoint >> 10)));
+            units.push_back(static_cast<wchar_t>(0xDC00 + (codePoint & 0x3FF)));
+        } else {
+            units.push_back(static_cast<wchar_t>(codePoint));
+        }
+        i += extra + 1;
+    }
+    return true;
+}
+
 }  // namespace tqn

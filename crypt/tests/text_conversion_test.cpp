@@ -172,3 +172,25 @@ TEST(TextConversion, SystemAndPortableCodecsAgree) {
 #endif
 
 }  // namespace
+
+TEST(Utf8Codec, StrictDecodingGivesUtf16UnitsOrNothing) {
+    const struct {
+        std::string utf8;
+        bool ok;
+        std::wstring units;
+    } cases[] = {
+        {"a\xC3\xA9", true, {L'a', wchar_t(0xE9)}},
+        {"\xF0\x9F\x98\x80", true, {wchar_t(0xD83D), wchar_t(0xDE00)}},  // a pair also where wchar_t is 32-bit
+        {"", true, L""},
+        {"a\xC0\xAF", false, L""},          // overlong
+        {"\xED\xA0\x80", false, L""},       // a surrogate
+        {"\xF4\x90\x80\x80", false, L""},   // above U+10FFFF
+        {"ab\xE2\x82", false, L""},         // cut short
+        {"\x80", false, L""},               // a lone continuation byte
+    };
+    for (const auto& c : cases) {
+        std::wstring units = L"old";
+        EXPECT_EQ(tqn::DecodeUtf8Strict(c.utf8, units), c.ok) << ToHex(Bytes(c.utf8));
+        EXPECT_EQ(units, c.units) << ToHex(Bytes(c.utf8));
+    }
+}

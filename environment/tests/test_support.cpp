@@ -40,7 +40,8 @@ bool FolderExists(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-bool RunProgram(const std::wstring& commandLine, std::string& output, DWORD& exitCode) {
+bool RunProgram(const std::wstring& commandLine, std::string& output, DWORD& exitCode,
+                const std::function<void(DWORD processId)>& beforeResume) {
     SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     ScopedHandle readEnd;
     ScopedHandle writeEnd;
@@ -61,13 +62,17 @@ bool RunProgram(const std::wstring& commandLine, std::string& output, DWORD& exi
     startup.hStdInput = nullptr;
     PROCESS_INFORMATION process{};
     std::wstring mutableLine = commandLine;
-    if (!::CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                          &process)) {
+    if (!::CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, TRUE, beforeResume ? CREATE_SUSPENDED : 0,
+                          nullptr, nullptr, &startup, &process)) {
         return false;
     }
     ScopedHandle processHandle(process.hProcess);
     ScopedHandle threadHandle(process.hThread);
     writeEnd.Reset();  // the child holds the only write end now
+    if (beforeResume) {
+        beforeResume(process.dwProcessId);
+        ::ResumeThread(threadHandle.Get());
+    }
 
     output.clear();
     char buffer[4096];

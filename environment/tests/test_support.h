@@ -3,6 +3,7 @@
 // child processes and unique object names.
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "kit/testsupport/scratch_folder.h"
@@ -19,7 +20,10 @@ bool FileExists(const std::wstring& path);
 bool FolderExists(const std::wstring& path);
 
 // Runs a program, waits for it (30 s at most) and collects its standard output.
-bool RunProgram(const std::wstring& commandLine, std::string& output, DWORD& exitCode);
+// beforeResume, when given, runs while the program is still suspended, with
+// its process ID.
+bool RunProgram(const std::wstring& commandLine, std::string& output, DWORD& exitCode,
+                const std::function<void(DWORD processId)>& beforeResume = {});
 
 // The folder of the test binary (build/bin).
 std::wstring BinFolder();

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "crypt/utf8_codec.h"
+
 namespace cfg {
 namespace {
 
@@ -31,45 +33,6 @@ int HexValue(wchar_t c) {
     return -1;
 }
 
-// Strict UTF-8 to UTF-16 units (surrogate pairs as two elements, also where
-// wchar_t has 32 bits); false on any ill-formed sequence.
-bool DecodeUtf8(std::string_view bytes, std::wstring& out) {
-    out.clear();
-    size_t i = 0;
-    while (i < bytes.size()) {
-        const auto lead = static_cast<unsigned char>(bytes[i]);
-        uint32_t cp = lead;
-        size_t extra = 0;
-        uint32_t minimum = 0;
-        if (lead >= 0x80) {
-            if ((lead & 0xE0) == 0xC0) {
-                cp = lead & 0x1F, extra = 1, minimum = 0x80;
-            } else if ((lead & 0xF0) == 0xE0) {
-                cp = lead & 0x0F, extra = 2, minimum = 0x800;
-            } else if ((lead & 0xF8) == 0xF0) {
-                cp = lead & 0x07, extra = 3, minimum = 0x10000;
-            } else {
-                return false;
-            }
-        }
-        if (bytes.size() - i - 1 < extra) return false;
-        for (size_t k = 1; k <= extra; ++k) {
-            const auto next = static_cast<unsigned char>(bytes[i + k]);
-            if ((next & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (next & 0x3F);
-        }
-        if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out.push_back(static_cast<wchar_t>(0xD800 + (cp >> 10)));
-            out.push_back(static_cast<wchar_t>(0xDC00 + (cp & 0x3FF)));
-        } else {
-            out.push_back(static_cast<wchar_t>(cp));
-        }
-        i += extra + 1;
-    }
-    return true;
-}
 
 void AppendUtf8(uint32_t cp, std::string& out) {
     if (cp < 0x80) {
@@ -260,7 +223,7 @@ bool ParseDataFile(std::string_view bytes, const std::wstring& fileName, Store& 
             return false;
         }
         std::wstring decoded;
-        if (!DecodeUtf8(rawLine, decoded)) {
+        if (!tqn::DecodeUtf8Strict(rawLine, decoded)) {
             error = where + L"the line is not valid UTF-8";
             return false;
         }

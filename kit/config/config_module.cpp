@@ -12,6 +12,7 @@
 #include "environment/caller_token.h"
 #include "environment/path_tool_exports.h"
 #include "kit/config/config_data.h"
+#include "kit/module_support/small_file.h"
 #include "platform/scoped_resource.h"
 
 namespace {
@@ -28,14 +29,6 @@ constexpr bool kTerminateLongValues = false;  // the misbehaving build
 #else
 constexpr bool kTerminateLongValues = true;
 #endif
-
-class Exclusive {
-public:
-    Exclusive() { ::AcquireSRWLockExclusive(&g_lock); }
-    ~Exclusive() { ::ReleaseSRWLockExclusive(&g_lock); }
-    Exclusive(const Exclusive&) = delete;
-    Exclusive& operator=(const Exclusive&) = delete;
-};
 
 void Report(const std::wstring& message) { ::OutputDebugStringW((L"config: " + message + L"\n").c_str()); }
 
@@ -105,38 +98,6 @@ bool EnsureFolder(const std::wstring& folder) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-enum class ReadResult { Read, Missing, Failed };
-
-ReadResult ReadWholeFile(const std::wstring& path, std::string& bytes, std::wstring& error) {
-    // Shared for delete too, so another process's save can replace the file meanwhile.
-    tqn::ScopedFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) {
-        const DWORD code = ::GetLastError();
-        if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return ReadResult::Missing;
-        error = ErrorText(L"cannot open", path);
-        return ReadResult::Failed;
-    }
-    LARGE_INTEGER size{};
-    if (!::GetFileSizeEx(file.Get(), &size)) {
-        error = ErrorText(L"cannot read", path);
-        return ReadResult::Failed;
-    }
-    if (size.QuadPart > static_cast<LONGLONG>(cfg::kLargestFile)) {
-        error = path + L" is larger than 1 MiB (" + std::to_wstring(size.QuadPart) + L" bytes)";
-        return ReadResult::Failed;
-    }
-    bytes.assign(static_cast<size_t>(size.QuadPart), '\0');
-    DWORD read = 0;
-    if (!bytes.empty() &&
-        (!::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
-         read != bytes.size())) {
-        error = ErrorText(L"cannot read", path);
-        return ReadResult::Failed;
-    }
-    return ReadResult::Read;
-}
-
 // The whole text goes to a file of its own, flushed and closed, before
 // anything touches the previous data file.
 bool WriteFlushed(const std::wstring& path, const std::string& bytes, std::wstring& error) {
@@ -172,7 +133,7 @@ void StopHereWhenAsked() {
 extern "C" {
 
 int32_t Initialize(const wchar_t* callerToken, int32_t, int32_t) {
-    Exclusive lock;
+    tqn::kit::SrwExclusive lock(g_lock);
     g_store.clear();
     g_dataFile.clear();
     if (callerToken == nullptr || !tqn::CallerTokenMatchesSystem(callerToken)) {
@@ -188,25 +149,25 @@ int32_t Initialize(const wchar_t* callerToken, int32_t, int32_t) {
 }
 
 int32_t UnInitialize(int32_t) {
-    Exclusive lock;
+    tqn::kit::SrwExclusive lock(g_lock);
     g_store.clear();
     g_dataFile.clear();
     return 1;
 }
 
 int32_t LoadDataConfig(int32_t) {
-    Exclusive lock;
+    tqn::kit::SrwExclusive lock(g_lock);
     g_store.clear();
     if (g_dataFile.empty()) return 0;
     std::string bytes;
     std::wstring error;
-    switch (ReadWholeFile(g_dataFile, bytes, error)) {
-        case ReadResult::Missing:
+    switch (tqn::kit::ReadSmallFile(g_dataFile, cfg::kLargestFile, bytes, error)) {
+        case tqn::kit::SmallFileRead::Missing:
             return 1;
-        case ReadResult::Failed:
+        case tqn::kit::SmallFileRead::Failed:
             Report(error);
             return 0;
-        case ReadResult::Read:
+        case tqn::kit::SmallFileRead::Read:
             break;
     }
     if (!cfg::ParseDataFile(bytes, kDataFileName, g_store, error)) {
@@ -217,7 +178,7 @@ int32_t LoadDataConfig(int32_t) {
 }
 
 int32_t SaveDataConfig() {
-    Exclusive lock;
+    tqn::kit::SrwExclusive lock(g_lock);
     if (g_dataFile.empty()) return 0;
     std::string bytes;
     std::wstring error;
@@ -245,7 +206,7 @@ int32_t SaveDataConfig() {
 }
 
 int32_t GetDataTypeStr(const wchar_t* key, wchar_t* valueOut) {
-    Exclusive lock;
+    tqn::kit::SrwExclusive lock(g_lock);
     if (g_dataFile.empty() || key == nullptr || *key == L'\0' || valueOut == nullptr) return 0;
     const auto found = g_store.find(key);
     if (found == g_store.end()) return 0;
@@ -256,7 +217,7 @@ int32_t GetDataTypeStr(const wchar_t* key, wchar_t* valueOut) {
 // Keys longer than the file allows are refused, so a save cannot write a file
 // that would not load again.
 int32_t SetDataTypeStr(const wchar_t* key, const wchar_t* value) {
-    Exclusive lock;
+    tqn::kit::SrwExclusive lock(g_lock);
     if (g_dataFile.empty() || key == nullptr || *key == L'\0' || value == nullptr) return 0;
     const std::wstring name(key);
     if (name.size() > cfg::kMaxKeyLength) return 0;

@@ -8,6 +8,7 @@
 
 #include "crypt/format.h"
 #include "crypt/text_conversion.h"
+#include "kit/testsupport/console_text.h"
 #include "launcher/elevation.h"
 #include "launcher/launch_decisions.h"
 #include "launcher/process_launch.h"
@@ -15,14 +16,6 @@
 #include "platform/os_info.h"
 
 namespace {
-
-void Print(const std::wstring& text) {
-    ByteBuffer utf8;
-    WideToUtf8(text + L"\n", utf8);
-    DWORD written = 0;
-    ::WriteFile(::GetStdHandle(STD_OUTPUT_HANDLE), utf8.Data(), static_cast<DWORD>(utf8.size()),
-                &written, nullptr);
-}
 
 std::wstring ReadRecord(const std::wstring& path) {
     for (int i = 0; i < 200; ++i) {
@@ -51,8 +44,8 @@ void Show(const wchar_t* title, Start start) {
     ::DeleteFileW(record.c_str());
     ::SetEnvironmentVariableW(L"TQN_TRAY_RECORD", record.c_str());
     start();
-    Print(std::wstring(L"--- ") + title);
-    Print(ReadRecord(record));
+    tqn::test::PrintLine(std::wstring(L"--- ") + title);
+    tqn::test::PrintLine(ReadRecord(record));
 }
 
 const wchar_t* PathName(tqn::LaunchPath path) {
@@ -73,13 +66,13 @@ int wmain() {
     tqn::AppendFormat(facts, L"Windows: %ls\nadministrator: %d, medium integrity: %d",
                       os.displayName.c_str(), tqn::IsAdministrator() ? 1 : 0,
                       tqn::IsMediumIntegrity() ? 1 : 0);
-    Print(facts);
+    tqn::test::PrintLine(facts);
     const bool medium = tqn::IsMediumIntegrity();
-    Print(std::wstring(L"chosen path, dropElevation false: ") +
+    tqn::test::PrintLine(std::wstring(L"chosen path, dropElevation false: ") +
           PathName(tqn::ChooseLaunchPath(false, false, os.flags, medium)));
-    Print(std::wstring(L"chosen path, dropElevation true:  ") +
+    tqn::test::PrintLine(std::wstring(L"chosen path, dropElevation true:  ") +
           PathName(tqn::ChooseLaunchPath(false, true, os.flags, medium)));
-    Print(std::wstring(L"chosen path, as SYSTEM:           ") +
+    tqn::test::PrintLine(std::wstring(L"chosen path, as SYSTEM:           ") +
           PathName(tqn::ChooseLaunchPath(true, true, os.flags, medium)));
 
     tqn::SetTrayFile(L"tray_probe.exe");

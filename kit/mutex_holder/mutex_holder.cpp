@@ -14,7 +14,7 @@
 
 #include <string>
 
-#include "crypt/text_conversion.h"
+#include "kit/testsupport/console_text.h"
 #include "platform/scoped_resource.h"
 
 namespace {
@@ -22,15 +22,8 @@ namespace {
 constexpr wchar_t kDenyEveryone[] = L"D:P(D;;GA;;;WD)";
 
 // UTF-8 straight to the handle: no buffering to flush, no code-page loss.
-void Print(DWORD stream, const std::wstring& line) {
-    ByteBuffer utf8;
-    WideToUtf8(line + L"\n", utf8);
-    DWORD written = 0;
-    ::WriteFile(::GetStdHandle(stream), utf8.Data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
-}
-
 int Failed(DWORD code) {
-    Print(STD_OUTPUT_HANDLE, L"error " + std::to_wstring(code));
+    tqn::test::PrintLine(L"error " + std::to_wstring(code));
     return 1;
 }
 
@@ -48,7 +41,7 @@ void WaitForEndOfInput() {
 int wmain(int argc, wchar_t** argv) {
     const bool denyAll = argc == 3 && std::wstring(argv[2]) == L"--deny-all";
     if ((argc != 2 && !denyAll) || argv[1][0] == L'\0') {
-        Print(STD_ERROR_HANDLE, L"usage: mutex_holder <object name> [--deny-all]");
+        tqn::test::PrintLine(L"usage: mutex_holder <object name> [--deny-all]", STD_ERROR_HANDLE);
         return 2;
     }
 
@@ -66,11 +59,11 @@ int wmain(int argc, wchar_t** argv) {
     const DWORD created = ::GetLastError();
     if (!mutex) return Failed(created);
     if (created == ERROR_ALREADY_EXISTS) {
-        Print(STD_OUTPUT_HANDLE, L"exists");
+        tqn::test::PrintLine(L"exists");
         return 1;
     }
 
-    Print(STD_OUTPUT_HANDLE, L"ready");
+    tqn::test::PrintLine(L"ready");
     WaitForEndOfInput();
     ::ReleaseMutex(mutex.Get());
     return 0;

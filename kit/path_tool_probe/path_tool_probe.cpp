@@ -9,18 +9,10 @@
 
 #include <string>
 
-#include "crypt/text_conversion.h"
+#include "kit/testsupport/console_text.h"
 #include "environment/path_tool.h"
 
 namespace {
-
-void Print(const std::wstring& text) {
-    ByteBuffer utf8;
-    WideToUtf8(text + L"\n", utf8);
-    DWORD written = 0;
-    ::WriteFile(::GetStdHandle(STD_OUTPUT_HANDLE), utf8.Data(), static_cast<DWORD>(utf8.size()), &written,
-                nullptr);
-}
 
 std::wstring ModulePath(HMODULE module) {
     wchar_t path[MAX_PATH] = {};
@@ -32,11 +24,11 @@ std::wstring ModulePath(HMODULE module) {
 
 int wmain() {
     const int32_t result = tqn::InitializePathTool(0, std::wstring());
-    Print(L"init=" + std::to_wstring(result));
-    Print(L"module=" + ModulePath(::GetModuleHandleW(tqn::ptl::kModuleName)));
+    tqn::test::PrintLine(L"init=" + std::to_wstring(result));
+    tqn::test::PrintLine(L"module=" + ModulePath(::GetModuleHandleW(tqn::ptl::kModuleName)));
     std::wstring log;
     tqn::GetFolderPathVariable(L"COMMON_APPDATA", L"LOG_FOLDER", log);
-    Print(L"log=" + log);
+    tqn::test::PrintLine(L"log=" + log);
     tqn::ReleasePathTool();
     return result != 0 ? 0 : 1;
 }

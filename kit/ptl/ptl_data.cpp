@@ -1,5 +1,7 @@
 #include "kit/ptl/ptl_data.h"
 
+#include "crypt/utf8_codec.h"
+
 #include <vector>
 
 namespace ptl {
@@ -27,45 +29,6 @@ bool ValidName(std::string_view name) {
 }
 
 std::wstring Widen(std::string_view ascii) { return std::wstring(ascii.begin(), ascii.end()); }
-
-// Strict UTF-8 to UTF-16 units; false on any malformed sequence.
-bool DecodeUtf8(std::string_view bytes, std::wstring& out) {
-    out.clear();
-    size_t i = 0;
-    while (i < bytes.size()) {
-        const auto b0 = static_cast<unsigned char>(bytes[i]);
-        uint32_t cp = 0;
-        size_t extra = 0;
-        uint32_t minimum = 0;
-        if (b0 < 0x80) {
-            cp = b0;
-        } else if ((b0 & 0xE0) == 0xC0) {
-            cp = b0 & 0x1F, extra = 1, minimum = 0x80;
-        } else if ((b0 & 0xF0) == 0xE0) {
-            cp = b0 & 0x0F, extra = 2, minimum = 0x800;
-        } else if ((b0 & 0xF8) == 0xF0) {
-            cp = b0 & 0x07, extra = 3, minimum = 0x10000;
-        } else {
-            return false;
-        }
-        if (bytes.size() - i - 1 < extra) return false;
-        for (size_t k = 1; k <= extra; ++k) {
-            const auto b = static_cast<unsigned char>(bytes[i + k]);
-            if ((b & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (b & 0x3F);
-        }
-        if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out.push_back(static_cast<wchar_t>(0xD800 + (cp >> 10)));
-            out.push_back(static_cast<wchar_t>(0xDC00 + (cp & 0x3FF)));
-        } else {
-            out.push_back(static_cast<wchar_t>(cp));
-        }
-        i += extra + 1;
-    }
-    return true;
-}
 
 class Resolver {
 public:
@@ -182,7 +145,7 @@ bool PathTable::Load(std::string_view bytes, const std::wstring& fileName, const
         const std::string_view value = Trim(line.substr(equals + 1));
         if (!ValidName(name)) {
             std::wstring shown;
-            if (!DecodeUtf8(name, shown)) shown = L"?";
+            if (!tqn::DecodeUtf8Strict(name, shown)) shown = L"?";
             error = where + L"a name is upper-case letters, digits and '_' (got '" + shown + L"')";
             return false;
         }
@@ -201,7 +164,7 @@ bool PathTable::Load(std::string_view bytes, const std::wstring& fileName, const
         }
         Definition definition;
         definition.line = lineNumber;
-        if (!DecodeUtf8(value, definition.raw)) {
+        if (!tqn::DecodeUtf8Strict(value, definition.raw)) {
             error = where + L"the value is not valid UTF-8";
             return false;
         }

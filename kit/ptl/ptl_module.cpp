@@ -9,6 +9,7 @@
 
 #include "crypt/text_conversion.h"
 #include "environment/caller_token.h"
+#include "kit/module_support/small_file.h"
 #include "kit/ptl/ptl_data.h"
 #include "platform/scoped_resource.h"
 
@@ -21,42 +22,7 @@ bool g_initialised = false;
 constexpr uint32_t kCreateFolderFlag = 1;
 constexpr DWORD kLargestDataFile = 1 << 20;
 
-class Exclusive {
-public:
-    Exclusive() { ::AcquireSRWLockExclusive(&g_lock); }
-    ~Exclusive() { ::ReleaseSRWLockExclusive(&g_lock); }
-    Exclusive(const Exclusive&) = delete;
-    Exclusive& operator=(const Exclusive&) = delete;
-};
-
 void Report(const std::wstring& message) { ::OutputDebugStringW((L"ptl: " + message + L"\n").c_str()); }
-
-bool ReadWholeFile(const std::wstring& path, std::string& bytes, std::wstring& error) {
-    tqn::ScopedFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) {
-        error = L"cannot open " + path + L" (error " + std::to_wstring(::GetLastError()) + L")";
-        return false;
-    }
-    LARGE_INTEGER size{};
-    if (!::GetFileSizeEx(file.Get(), &size)) {
-        error = L"cannot read " + path;
-        return false;
-    }
-    if (size.QuadPart > kLargestDataFile) {
-        error = path + L" is larger than 1 MiB";
-        return false;
-    }
-    bytes.assign(static_cast<size_t>(size.QuadPart), '\0');
-    DWORD read = 0;
-    if (!bytes.empty() &&
-        (!::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
-         read != bytes.size())) {
-        error = L"cannot read " + path;
-        return false;
-    }
-    return true;
-}
 
 bool Environment(const std::wstring& name, std::wstring& value) {
     wchar_t buffer[1024] = {};
@@ -111,7 +77,7 @@ bool ApplyFlags(uint32_t flags, const std::wstring& path, Created what) {
 
 int32_t Joined(const wchar_t* first, const wchar_t* second, wchar_t* out, uint32_t capacity,
                const uint32_t* flags, Created what) {
-    Exclusive lock;
+    tqn::kit::SrwExclusive lock(g_lock);
     std::wstring base;
     std::wstring leaf;
     if (!Value(first, base) || !Value(second, leaf)) return Fail(out, capacity);
@@ -122,7 +88,7 @@ int32_t Joined(const wchar_t* first, const wchar_t* second, wchar_t* out, uint32
 
 int32_t Single(const wchar_t* name, wchar_t* out, uint32_t capacity, const uint32_t* flags, Created what,
                bool nameOnly) {
-    Exclusive lock;
+    tqn::kit::SrwExclusive lock(g_lock);
     std::wstring path;
     if (!Value(name, path)) return Fail(out, capacity);
     if (flags != nullptr && !ApplyFlags(*flags, path, what)) return Fail(out, capacity);
@@ -162,7 +128,7 @@ extern "C" {
 
 int32_t __stdcall Initialize(const wchar_t* dataFile, const wchar_t* folder, const wchar_t* token,
                              uint32_t flags) {
-    Exclusive lock;
+    tqn::kit::SrwExclusive lock(g_lock);
     g_initialised = false;
     g_table.Clear();
     if (dataFile == nullptr || *dataFile == L'\0' || folder == nullptr || *folder == L'\0') {
@@ -180,7 +146,10 @@ int32_t __stdcall Initialize(const wchar_t* dataFile, const wchar_t* folder, con
     const std::wstring path = ptl::JoinPath(folder, dataFile);
     std::string bytes;
     std::wstring error;
-    if (!ReadWholeFile(path, bytes, error) || !g_table.Load(bytes, dataFile, folder, Environment, error)) {
+    // A missing file is an error of its own here: the path tool has nothing to answer from.
+    const auto read = tqn::kit::ReadSmallFile(path, kLargestDataFile, bytes, error);
+    if (read == tqn::kit::SmallFileRead::Missing) error = L"cannot open " + path + L" (no such file)";
+    if (read != tqn::kit::SmallFileRead::Read || !g_table.Load(bytes, dataFile, folder, Environment, error)) {
         Report(error);
         return 0;
     }
@@ -189,7 +158,7 @@ int32_t __stdcall Initialize(const wchar_t* dataFile, const wchar_t* folder, con
 }
 
 int32_t __stdcall UnInitialize() {
-    Exclusive lock;
+    tqn::kit::SrwExclusive lock(g_lock);
     g_initialised = false;
     g_table.Clear();
     return 1;
@@ -200,7 +169,7 @@ int32_t __stdcall GetPathVariable(const wchar_t* name, wchar_t* out, uint32_t ca
 }
 
 int32_t __stdcall GetPathVariableList(wchar_t** list) {
-    Exclusive lock;
+    tqn::kit::SrwExclusive lock(g_lock);
     if (list != nullptr) *list = nullptr;
     if (!g_initialised) return 0;
     std::wstring joined;

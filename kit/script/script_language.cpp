@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "crypt/utf8_codec.h"
 #include "script/script_names.h"
 
 namespace scd {
@@ -24,41 +25,6 @@ void AppendUnits(uint32_t codePoint, std::wstring& out) {
     }
 }
 
-// Strict UTF-8 to UTF-16 units (the shared codec gives code points where
-// wchar_t has 32 bits and replaces bad bytes instead of refusing them).
-bool DecodeUtf8(std::string_view bytes, std::wstring& out) {
-    out.clear();
-    size_t i = 0;
-    while (i < bytes.size()) {
-        const auto lead = static_cast<unsigned char>(bytes[i]);
-        uint32_t codePoint = 0;
-        size_t extra = 0;
-        uint32_t smallest = 0;
-        if (lead < 0x80) {
-            codePoint = lead;
-        } else if ((lead & 0xE0) == 0xC0) {
-            codePoint = lead & 0x1F, extra = 1, smallest = 0x80;
-        } else if ((lead & 0xF0) == 0xE0) {
-            codePoint = lead & 0x0F, extra = 2, smallest = 0x800;
-        } else if ((lead & 0xF8) == 0xF0) {
-            codePoint = lead & 0x07, extra = 3, smallest = 0x10000;
-        } else {
-            return false;
-        }
-        if (bytes.size() - i - 1 < extra) return false;
-        for (size_t k = 1; k <= extra; ++k) {
-            const auto next = static_cast<unsigned char>(bytes[i + k]);
-            if ((next & 0xC0) != 0x80) return false;
-            codePoint = (codePoint << 6) | (next & 0x3F);
-        }
-        if (codePoint < smallest || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
-            return false;
-        }
-        AppendUnits(codePoint, out);
-        i += extra + 1;
-    }
-    return true;
-}
 
 std::wstring Hex(uint32_t value) {
     static const wchar_t kDigits[] = L"0123456789ABCDEF";
@@ -302,7 +268,7 @@ bool ParseScript(std::string_view bytes, std::wstring_view fileName, Script& scr
 
         std::wstring text;
         std::wstring problem;
-        const bool decoded = DecodeUtf8(line, text);
+        const bool decoded = tqn::DecodeUtf8Strict(line, text);
         if (!decoded) problem = L"the line is not valid UTF-8";
         if (!decoded || !ReadLine(text, lineNumber, parsed, problem)) {
             error = std::wstring(fileName) + L" line " + std::to_wstring(lineNumber) + L": " + problem;

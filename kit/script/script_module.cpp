@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "environment/caller_token.h"
+#include "kit/module_support/small_file.h"
 #include "kit/script/script_block_writer.h"
 #include "kit/script/script_language.h"
 #include "platform/scoped_resource.h"
@@ -42,33 +43,6 @@ std::wstring FileNameOf(const std::wstring& path) {
     return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
-bool ReadWholeFile(const std::wstring& path, std::string& bytes, std::wstring& error) {
-    tqn::ScopedFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) {
-        error = L"cannot open " + path + L" (error " + std::to_wstring(::GetLastError()) + L")";
-        return false;
-    }
-    LARGE_INTEGER size{};
-    if (!::GetFileSizeEx(file.Get(), &size)) {
-        error = L"cannot read " + path + L" (error " + std::to_wstring(::GetLastError()) + L")";
-        return false;
-    }
-    if (size.QuadPart > static_cast<LONGLONG>(scd::kLargestScript)) {
-        error = FileNameOf(path) + L" is larger than 1 MiB";
-        return false;
-    }
-    bytes.assign(static_cast<size_t>(size.QuadPart), '\0');
-    DWORD read = 0;
-    if (!bytes.empty() &&
-        (!::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
-         read != bytes.size())) {
-        error = L"cannot read " + path;
-        return false;
-    }
-    return true;
-}
-
 // Reads and parses the whole script; reports and returns false on any fault.
 bool LoadScriptFile(const wchar_t* path, scd::Script& script) {
     if (path == nullptr || *path == L'\0') {
@@ -77,7 +51,9 @@ bool LoadScriptFile(const wchar_t* path, scd::Script& script) {
     }
     std::string bytes;
     std::wstring error;
-    if (!ReadWholeFile(path, bytes, error) || !scd::ParseScript(bytes, FileNameOf(path), script, error)) {
+    const auto read = tqn::kit::ReadSmallFile(path, scd::kLargestScript, bytes, error);
+    if (read == tqn::kit::SmallFileRead::Missing) error = L"cannot open " + std::wstring(path) + L" (no such file)";
+    if (read != tqn::kit::SmallFileRead::Read || !scd::ParseScript(bytes, FileNameOf(path), script, error)) {
         Report(error);
         return false;
     }

@@ -13,20 +13,12 @@
 #include <memory>
 #include <string>
 
-#include "crypt/text_conversion.h"
+#include "kit/testsupport/console_text.h"
 #include "script/script_connector.h"
 #include "script/script_data.h"
 #include "trust/trusted_loader.h"
 
 namespace {
-
-void Print(const std::wstring& text) {
-    ByteBuffer utf8;
-    WideToUtf8(text + L"\n", utf8);
-    DWORD written = 0;
-    ::WriteFile(::GetStdHandle(STD_OUTPUT_HANDLE), utf8.Data(), static_cast<DWORD>(utf8.size()), &written,
-                nullptr);
-}
 
 bool EndsWith(const std::wstring& text, const std::wstring& tail) {
     return text.size() >= tail.size() && _wcsicmp(text.c_str() + text.size() - tail.size(), tail.c_str()) == 0;
@@ -46,7 +38,7 @@ int wmain(int argc, wchar_t** argv) {
     for (int i = 2; i < argc; ++i) {
         const std::wstring command = argv[i];
         if (command == L"block") {
-            Print(L"block=" + std::to_wstring(tqn::ScriptDataBytes().size()));
+            tqn::test::PrintLine(L"block=" + std::to_wstring(tqn::ScriptDataBytes().size()));
             continue;
         }
         if (i + 1 >= argc) return 2;
@@ -54,16 +46,16 @@ int wmain(int argc, wchar_t** argv) {
         if (command == L"load") {
             connector = std::make_unique<tqn::ScriptConnector>();
             const int32_t result = connector->Load(argument, folder);
-            Print(L"load=" + std::to_wstring(result) + L" mode=" + std::to_wstring(connector->Mode()) +
+            tqn::test::PrintLine(L"load=" + std::to_wstring(result) + L" mode=" + std::to_wstring(connector->Mode()) +
                   L" loads=" + std::to_wstring(scriptLoads));
         } else if (command == L"get") {
             std::wstring value;
             const bool found = connector->GetString(argument, value);
-            Print(L"get " + argument + L"=" + (found ? L"1:" + value : L"0"));
+            tqn::test::PrintLine(L"get " + argument + L"=" + (found ? L"1:" + value : L"0"));
         } else if (command == L"num") {
             uint32_t number = 0;
             const bool found = connector->GetNumber(argument, number);
-            Print(L"num " + argument + L"=" + (found ? L"1:" + std::to_wstring(number) : L"0"));
+            tqn::test::PrintLine(L"num " + argument + L"=" + (found ? L"1:" + std::to_wstring(number) : L"0"));
         } else {
             return 2;
         }

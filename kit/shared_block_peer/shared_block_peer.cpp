@@ -14,18 +14,10 @@
 #include <memory>
 #include <string>
 
-#include "crypt/text_conversion.h"
+#include "kit/testsupport/console_text.h"
 #include "environment/global_data.h"
 
 namespace {
-
-void Print(const std::wstring& text) {
-    ByteBuffer utf8;
-    WideToUtf8(text + L"\n", utf8);
-    DWORD written = 0;
-    ::WriteFile(::GetStdHandle(STD_OUTPUT_HANDLE), utf8.Data(), static_cast<DWORD>(utf8.size()), &written,
-                nullptr);
-}
 
 bool FieldByName(const std::wstring& name, tqn::BlockField& field) {
     if (name == L"product") {
@@ -51,7 +43,7 @@ int Run(int argc, wchar_t** argv) {
     if (argc < 2) return 2;
     const std::wstring command = argv[1];
     if (command == L"folder") {
-        Print(tqn::GlobalData().ReadProductFolder());
+        tqn::test::PrintLine(tqn::GlobalData().ReadProductFolder());
         return 0;
     }
     if (argc < 4) return 2;
@@ -68,7 +60,7 @@ int Run(int argc, wchar_t** argv) {
         if (FAILED(block.Open())) return 1;
         const auto bytes = block.Bytes();
         const bool zero = std::all_of(bytes.begin(), bytes.end(), [](uint8_t b) { return b == 0; });
-        Print(std::wstring(L"existed=") + (existed ? L"1" : L"0") + L" zero=" + (zero ? L"1" : L"0"));
+        tqn::test::PrintLine(std::wstring(L"existed=") + (existed ? L"1" : L"0") + L" zero=" + (zero ? L"1" : L"0"));
         return 0;
     }
     if (command == L"abandon") {
@@ -83,7 +75,7 @@ int Run(int argc, wchar_t** argv) {
     if (command == L"read") {
         std::wstring text;
         if (!tqn::ReadSharedField(block, field, text)) return 1;
-        Print(text);
+        tqn::test::PrintLine(text);
         return 0;
     }
     if (command == L"write" && argc >= 6) return tqn::WriteSharedField(block, field, argv[5]) ? 0 : 1;

@@ -50,31 +50,12 @@ private:
 // Runs script_probe; beforeResume sees the suspended child's process ID.
 std::string RunProbe(const std::wstring& folder, const std::wstring& commands,
                      const std::function<void(DWORD)>& beforeResume = {}) {
-    SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    HANDLE r = nullptr, w = nullptr;
-    if (!::CreatePipe(&r, &w, &inheritable, 0)) return "no pipe";
-    ScopedHandle readEnd(r), writeEnd(w);
-    ::SetHandleInformation(readEnd.Get(), HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = writeEnd.Get();
-    startup.hStdError = writeEnd.Get();
-    std::wstring line = L"\"" + BinFolder() + L"\\script_probe.exe\" \"" + folder + L"\" " + commands;
-    PROCESS_INFORMATION process{};
-    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr, nullptr,
-                          &startup, &process)) {
+    std::string output;
+    DWORD exitCode = 0;
+    if (!RunProgram(L"\"" + BinFolder() + L"\\script_probe.exe\" \"" + folder + L"\" " + commands, output, exitCode,
+                    beforeResume)) {
         return "CreateProcessW " + std::to_string(::GetLastError());
     }
-    ScopedHandle processHandle(process.hProcess), threadHandle(process.hThread);
-    writeEnd.Reset();
-    if (beforeResume) beforeResume(process.dwProcessId);
-    ::ResumeThread(threadHandle.Get());
-    std::string output;
-    char buffer[4096];
-    DWORD read = 0;
-    while (::ReadFile(readEnd.Get(), buffer, sizeof buffer, &read, nullptr) && read > 0) output.append(buffer, read);
-    ::WaitForSingleObject(processHandle.Get(), 30000);
     return output;
 }
 
