@@ -34,4 +34,13 @@ lock="$WINEPREFIX.lock"
     echo "wine-run: wineserver -p failed ($started)" >&2
   fi
 } 9>"$lock"
-exec "$loader" "$@"
+# Not exec'd: a program that ends badly before printing anything is named
+# with its status, which tells a start-up failure (for instance a Windows
+# status such as 0xC0000135 shows as its low byte, 53) from a test's failure.
+start=$(date +%s%N)
+"$loader" "$@"
+status=$?
+if [ "$status" -ne 0 ] && [ -z "${TQN_WINE_RUN_QUIET:-}" ]; then
+  echo "wine-run: $(basename "${1:-?}") ended with status $status after $(( ($(date +%s%N) - start) / 1000000 )) ms" >&2
+fi
+exit "$status"
