@@ -1,10 +1,12 @@
 #pragma once
 // The launch's decisions as plain functions of plain data: which launch path,
-// which command line, whether a file counts as present. The thin layer in
+// which command line (whether a file counts as present is in
+// platform/file_attributes.h). The thin layer in
 // process_launch.cpp gathers the facts and acts on the result.
 #include <cstdint>
 #include <string>
 
+#include "platform/file_attributes.h"
 #include "platform/version_naming.h"
 
 namespace tqn {
@@ -33,21 +35,6 @@ std::wstring BuildQuotedCommandLine(const std::wstring& path, const std::wstring
 // "path" quoted and a blank, then the arguments (ends in the blank when they are empty).
 std::wstring BuildConsoleSessionCommandLine(const std::wstring& path,
                                             const std::wstring& arguments);
-
-// The name under which a path's attributes are queried: paths longer than 260
-// characters get the "\\?\" prefix unless they have it already.
-std::wstring PathForAttributeQuery(const std::wstring& path);
-
-// Whether a file or folder with these attributes counts as present.
-// queriedPath is the name that was queried; xpProgramData is the process-wide
-// flag set on Windows XP when a ProgramData folder exists.
-struct FilePresence {
-    bool exists = false;
-    bool isDirectory = false;
-};
-constexpr uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;
-FilePresence JudgeFileAttributes(uint32_t attributes, const std::wstring& queriedPath,
-                                 bool xpProgramData);
 
 // The tray path: program folder, a backslash, the tray file name.
 std::wstring BuildTrayPath(const std::wstring& programFolder, const std::wstring& trayFile);
