@@ -1,6 +1,7 @@
 #include "script/script_data.h"
 
 #include "environment/memory_buffer.h"
+#include "environment/named_mapping.h"
 #include "platform/scoped_resource.h"
 #include "script/script_block_reader.h"
 
@@ -21,15 +22,9 @@ ScriptDataState& State() {
 }  // namespace
 
 uint64_t AcceptedScriptBlockSize(const std::wstring& name) {
-    ScopedHandle mapping(::OpenFileMappingW(FILE_MAP_READ, FALSE, name.c_str()));
-    if (!mapping) return 0;
-    ScopedView view(::MapViewOfFile(mapping.Get(), FILE_MAP_READ, 0, 0, 0));
-    if (!view) return 0;
-    MEMORY_BASIC_INFORMATION region{};
-    if (::VirtualQuery(view.Get(), &region, sizeof region) != sizeof region) return 0;
-    const std::span<const uint8_t> bytes(static_cast<const uint8_t*>(view.Get()), region.RegionSize);
-    const uint64_t claimed = ClaimedScriptBlockSize(bytes);
-    return ScriptBlockSizeAcceptable(claimed, region.RegionSize) ? claimed : 0;
+    uint64_t claimed = 0, objectSize = 0;
+    if (!ReadMappingHeader(name, claimed, objectSize)) return 0;
+    return ScriptBlockSizeAcceptable(claimed, objectSize) ? claimed : 0;
 }
 
 std::wstring ScriptDataBlockName() { return ScriptBlockName(::GetCurrentProcessId()); }
