@@ -1,11 +1,12 @@
 # Helpers shared by every subsystem's CMakeLists.
 
-# tqn_add_gtest(<name> SOURCES <files...> [LIBS <targets...>] [RESOURCE_LOCK <locks...>])
+# tqn_add_gtest(<name> SOURCES <files...> [LIBS <targets...>] [RESOURCE_LOCK <locks...>]
+#               [ENVIRONMENT <VAR=value...>])
 # A GoogleTest executable whose cases each become a CTest test. In the Windows
 # build they run under Wine (CMAKE_CROSSCOMPILING_EMULATOR). Suites that touch
 # prefix-wide state (the global shared block) name the same resource lock.
 function(tqn_add_gtest name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;RESOURCE_LOCK" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;RESOURCE_LOCK;ENVIRONMENT" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   if(WIN32)
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} gmock gtest tqn_test_main)
@@ -16,6 +17,9 @@ function(tqn_add_gtest name)
   set(properties TIMEOUT 120)
   if(ARG_RESOURCE_LOCK)
     list(APPEND properties RESOURCE_LOCK "${ARG_RESOURCE_LOCK}")
+  endif()
+  if(ARG_ENVIRONMENT)
+    list(APPEND properties ENVIRONMENT "${ARG_ENVIRONMENT}")
   endif()
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
                        PROPERTIES ${properties})

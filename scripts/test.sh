@@ -65,11 +65,11 @@ run_fuzz() {  # build dir
   local dir=$1 target
   echo "== fuzz: configure and build"
   if ! CC=clang CXX=clang++ cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=Debug \
-        -DTQN_SCRIPT_FUZZ=ON -DTQN_CRYPT_FUZZ=ON >"$dir.configure.log" 2>&1 ||
-     ! cmake --build "$dir" -j "$jobs" --target script_block_fuzz crypt_fuzz; then
+        -DTQN_SCRIPT_FUZZ=ON -DTQN_STRINGS_FUZZ=ON -DTQN_CRYPT_FUZZ=ON >"$dir.configure.log" 2>&1 ||
+     ! cmake --build "$dir" -j "$jobs" --target script_block_fuzz skin_buffer_fuzz crypt_fuzz; then
     echo "fuzz: build failed"; failed=$((failed+1)); return
   fi
-  for target in script/script_block_fuzz crypt/crypt_fuzz; do
+  for target in script/script_block_fuzz strings/skin_buffer_fuzz crypt/crypt_fuzz; do
     echo "== fuzz: $target"
     if "$dir/$target" -seed=1 -runs="${TQN_FUZZ_RUNS:-100000}" -max_len=1024 >"$dir/$(basename "$target").log" 2>&1; then
       tail -n 2 "$dir/$(basename "$target").log"; passed=$((passed+1))
