@@ -1,0 +1,118 @@
+#include "diag/crash_handler.h"
+
+#include <dbghelp.h>
+#include <sddl.h>
+
+#include "diag/dump_rules.h"
+#include "environment/path_tool.h"
+#include "platform/scoped_resource.h"
+
+namespace tqn {
+
+namespace {
+
+using MiniDumpWriteDumpFn = BOOL(WINAPI*)(HANDLE, DWORD, HANDLE, MINIDUMP_TYPE, PMINIDUMP_EXCEPTION_INFORMATION,
+                                          PMINIDUMP_USER_STREAM_INFORMATION, PMINIDUMP_CALLBACK_INFORMATION);
+
+// Everything the filter needs is made at installation: a crashed process
+// should allocate as little as it can.
+struct CrashState {
+    std::wstring dumpPath;
+    ScopedLocalMemory descriptor;
+    SECURITY_ATTRIBUTES attributes{};
+    bool secured = false;
+    DumpFileCreator creator;
+};
+
+CrashState& State() {
+    static CrashState state;
+    return state;
+}
+
+std::wstring CurrentUserSid() {
+    ScopedHandle token;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.Receive())) return std::wstring();
+    DWORD size = 0;
+    ::GetTokenInformation(token.Get(), TokenUser, nullptr, 0, &size);
+    if (size == 0) return std::wstring();
+    std::wstring text;
+    auto* user = static_cast<TOKEN_USER*>(::LocalAlloc(LPTR, size));
+    ScopedLocalMemory owner(user);
+    wchar_t* sid = nullptr;
+    if (user != nullptr && ::GetTokenInformation(token.Get(), TokenUser, user, size, &size) &&
+        ::ConvertSidToStringSidW(user->User.Sid, &sid)) {
+        ScopedLocalMemory sidText(sid);
+        text = sid;
+    }
+    return text;
+}
+
+void BuildDumpSecurity(CrashState& state) {
+    state.secured = false;
+    const std::wstring sid = CurrentUserSid();
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (sid.empty() || !::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+                           DumpFileSddl(sid).c_str(), SDDL_REVISION_1, &descriptor, nullptr)) {
+        return;
+    }
+    state.descriptor.Reset(descriptor);
+    state.attributes = {sizeof(SECURITY_ATTRIBUTES), descriptor, FALSE};
+    state.secured = true;
+}
+
+}  // namespace
+
+bool InstallCrashHandler() {
+    wchar_t self[MAX_PATH] = {};
+    const DWORD length = ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const std::wstring path(self, length < MAX_PATH ? length : 0);
+    const size_t slash = path.rfind(L'\\');
+    if (slash == std::wstring::npos) return false;
+
+    RebindPathTool();
+    InitializePathTool(0, std::wstring());
+    std::wstring logFolder;
+    GetFolderPathVariable(L"COMMON_APPDATA", L"LOG_FOLDER", logFolder);
+    ReleasePathTool();
+
+    CrashState& state = State();
+    state.dumpPath = DumpPathFor(logFolder, path.substr(slash + 1));
+    BuildDumpSecurity(state);
+    ::SetUnhandledExceptionFilter(WriteCrashDump);
+    ::SetErrorMode(SEM_FAILCRITICALERRORS);
+    return true;
+}
+
+const std::wstring& CrashDumpPath() { return State().dumpPath; }
+
+const SECURITY_ATTRIBUTES* CrashDumpSecurity() { return State().secured ? &State().attributes : nullptr; }
+
+void SetDumpFileCreatorForTesting(DumpFileCreator creator) { State().creator = std::move(creator); }
+
+LONG WINAPI WriteCrashDump(EXCEPTION_POINTERS* exception) {
+    CrashState& state = State();
+    ScopedLibrary dbghelp(::LoadLibraryW(L"DBGHELP.DLL"));
+    const auto writeDump = dbghelp ? reinterpret_cast<MiniDumpWriteDumpFn>(reinterpret_cast<void*>(
+                                         ::GetProcAddress(dbghelp.Get(), "MiniDumpWriteDump")))
+                                   : nullptr;
+    if (writeDump == nullptr) return EXCEPTION_EXECUTE_HANDLER;
+
+    if (const SECURITY_ATTRIBUTES* security = CrashDumpSecurity()) {
+        // A stale dump is replaced, never appended to.
+        ::DeleteFileW(state.dumpPath.c_str());
+        ScopedFileHandle file(state.creator ? state.creator(state.dumpPath.c_str(), security)
+                                            : ::CreateFileW(state.dumpPath.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE,
+                                                            const_cast<SECURITY_ATTRIBUTES*>(security), CREATE_ALWAYS,
+                                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+        MINIDUMP_EXCEPTION_INFORMATION information{::GetCurrentThreadId(), exception, FALSE};
+        if (file) {
+            writeDump(::GetCurrentProcess(), ::GetCurrentProcessId(), file.Get(), MiniDumpWithFullMemory,
+                      exception != nullptr ? &information : nullptr, nullptr, nullptr);
+        }
+    }
+    dbghelp.Reset();
+    ::TerminateProcess(::GetCurrentProcess(), 0);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
+}  // namespace tqn

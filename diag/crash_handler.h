@@ -1,0 +1,35 @@
+#pragma once
+// Crash handling: an unhandled exception leaves a full-memory minidump,
+// "<program file name>.dmp" in the product's log folder, and ends the
+// process with exit code 0.
+#ifdef _WIN32
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+namespace tqn {
+
+// Fixes the dump path (the path tool's COMMON_APPDATA\LOG_FOLDER), builds the
+// dump file's security, installs the filter and sets the error mode. False
+// (nothing installed) when the program's own path has no backslash.
+bool InstallCrashHandler();
+
+// The path the filter writes to; empty until installed.
+const std::wstring& CrashDumpPath();
+
+// The security attributes the filter hands to CreateFileW for the dump, or
+// null when they could not be built (the dump is then not written: a dump
+// readable by everybody is worse than none).
+const SECURITY_ATTRIBUTES* CrashDumpSecurity();
+
+// Test seam: replaces the CreateFileW call of the filter (same arguments).
+// An empty function restores the call.
+using DumpFileCreator = std::function<HANDLE(const wchar_t* path, const SECURITY_ATTRIBUTES* security)>;
+void SetDumpFileCreatorForTesting(DumpFileCreator creator);
+
+// The filter itself, exposed for tests that call it without crashing.
+LONG WINAPI WriteCrashDump(EXCEPTION_POINTERS* exception);
+
+}  // namespace tqn
+#endif

@@ -1,0 +1,13 @@
+#include "diag/dump_rules.h"
+
+namespace tqn {
+
+std::wstring DumpPathFor(const std::wstring& logFolder, const std::wstring& programFile) {
+    return logFolder + L"\\" + programFile + L".dmp";
+}
+
+std::wstring DumpFileSddl(const std::wstring& userSid) {
+    return L"O:" + userSid + L"D:P(A;;FA;;;" + userSid + L")(A;;FA;;;SY)(A;;FA;;;BA)";
+}
+
+}  // namespace tqn

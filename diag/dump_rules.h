@@ -1,0 +1,18 @@
+#pragma once
+// The crash dump's path and the security it is created with, as plain
+// functions. The dump holds the whole memory of a process that may run
+// elevated, in a folder other users can read: only its owner, SYSTEM and
+// the Administrators may open it.
+#include <string>
+
+namespace tqn {
+
+// logFolder\programFile.dmp; "\programFile.dmp" (the current drive's root)
+// when the log folder is unknown.
+std::wstring DumpPathFor(const std::wstring& logFolder, const std::wstring& programFile);
+
+// Protected DACL granting full access to the user (by SID text), SYSTEM and
+// the Administrators, and nothing to anybody else.
+std::wstring DumpFileSddl(const std::wstring& userSid);
+
+}  // namespace tqn
