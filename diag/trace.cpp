@@ -7,7 +7,9 @@
 #include <iostream>
 #include <utility>
 
+#include "crypt/text_conversion.h"
 #include "diag/trace_record.h"
+#include "platform/scoped_resource.h"
 #include "platform/sync_object.h"
 
 namespace tqn {
@@ -22,10 +24,67 @@ std::function<void(const std::wstring&)>& TraceCapture() {
     return capture;
 }
 
-// The method a record goes by when the caller leaves the choice to the
-// configuration. The configured setting is read by a later addition; until
-// then records go to the debugger output.
-uint32_t ConfiguredTraceMethod() { return kTraceMethodDebugger; }
+struct TraceState {
+    TraceSources sources;
+    uint32_t method = 0;
+    std::wstring path;
+    // Reading the settings loads product modules, whose loading traces: a
+    // record made meanwhile would start the same reading again, without end.
+    bool resolving = false;
+};
+
+TraceState& State() {
+    static TraceState state;
+    return state;
+}
+
+class ResolvingScope {
+public:
+    ResolvingScope() { State().resolving = true; }
+    ~ResolvingScope() { State().resolving = false; }
+    ResolvingScope(const ResolvingScope&) = delete;
+    ResolvingScope& operator=(const ResolvingScope&) = delete;
+};
+
+std::string Utf8OfRecord(const std::wstring& text) {
+    // Text mode: every line feed becomes a carriage return and a line feed.
+    std::wstring crlf;
+    for (const wchar_t c : text) {
+        if (c == L'\n') crlf += L'\r';
+        crlf += c;
+    }
+    ByteBuffer bytes;
+    WideToUtf8(crlf, bytes);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+ScopedFileHandle OpenForAppending(const std::wstring& path) {
+    return ScopedFileHandle(::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                          nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+bool Append(const ScopedFileHandle& file, const std::string& bytes) {
+    DWORD written = 0;
+    return ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) != FALSE;
+}
+
+// The file sink: a file above the limit is deleted and started again with a
+// "deleted" line; the record follows with an end of line.
+bool WriteToFile(const std::wstring& path, const TraceTime& time, const std::wstring& record) {
+    if (path.empty()) return false;
+    ScopedFileHandle file = OpenForAppending(path);
+    if (!file) return false;
+    LARGE_INTEGER size{};
+    if (::GetFileSizeEx(file.Get(), &size) && static_cast<uint64_t>(size.QuadPart) > kTraceFileLimit) {
+        file.Reset();
+        ::DeleteFileW(path.c_str());
+        file = OpenForAppending(path);
+        if (!file) return true;  // the record is lost, as the reopened file is
+        Append(file, Utf8OfRecord(BuildTraceRecordStamp(time) + L" deleted\n"));
+    }
+    Append(file, Utf8OfRecord(record + L"\n"));
+    return true;
+}
 
 std::optional<std::wstring> RunningProgramName() {
     wchar_t path[512] = {};
@@ -57,21 +116,25 @@ void TraceW(const wchar_t* format, ...) {
     }
     {
         SyncObjectEx::Guard guard(g_traceLock);
-        WriteTraceRecord(std::wstring(), message, ConfiguredTraceMethod(), std::wstring());
+        if (!State().resolving) {
+            const std::wstring path = GetTraceFilePath();
+            WriteTraceRecord(std::wstring(), message, GetTraceMethod(), path);
+        }
     }
     ::SetLastError(lastError);
 }
 
 bool WriteTraceRecord(const std::wstring& tag, const std::wstring& message, uint32_t method,
                       const std::wstring& path) {
-    (void)path;  // the trace file's path, for the file sink
     std::wcout.clear();
     if (method == kTraceMethodNone || method == kTraceMethodNoneToo) return true;
     if (method == kTraceMethodConfigured) {
-        method = ConfiguredTraceMethod();
+        method = GetTraceMethod();
         if (method == kTraceMethodNone) return true;
     }
-    if (method != kTraceMethodDebugger && method != kTraceMethodConsole) return false;
+    if (method != kTraceMethodDebugger && method != kTraceMethodConsole && method != kTraceMethodFile) {
+        return false;
+    }
 
     SYSTEMTIME now{};
     ::GetLocalTime(&now);
@@ -80,6 +143,7 @@ bool WriteTraceRecord(const std::wstring& tag, const std::wstring& message, uint
     const std::wstring record = BuildTraceRecord(time, tag, RunningProgramName(), message);
 
     if (TraceCapture()) TraceCapture()(record);
+    if (method == kTraceMethodFile) return WriteToFile(path, time, record);
     if (method == kTraceMethodDebugger) {
         ::OutputDebugStringW(record.c_str());
         ::OutputDebugStringW(L"\n");
@@ -87,6 +151,37 @@ bool WriteTraceRecord(const std::wstring& tag, const std::wstring& message, uint
         std::wcout << record << std::endl;
     }
     return true;
+}
+
+void SetTraceSources(TraceSources sources) {
+    SyncObjectEx::Guard guard(g_traceLock);
+    State().sources = std::move(sources);
+}
+
+uint32_t GetTraceMethod() {
+    SyncObjectEx::Guard guard(g_traceLock);
+    TraceState& state = State();
+    if (state.method == 0 && state.sources.readMethod && !state.resolving) {
+        ResolvingScope resolving;
+        state.method = state.sources.readMethod();
+    }
+    return state.method;
+}
+
+std::wstring GetTraceFilePath() {
+    SyncObjectEx::Guard guard(g_traceLock);
+    TraceState& state = State();
+    if (state.path.empty() && state.sources.resolvePath && !state.resolving) {
+        ResolvingScope resolving;
+        state.path = state.sources.resolvePath();
+    }
+    return state.path;
+}
+
+void ResetTraceCaches() {
+    SyncObjectEx::Guard guard(g_traceLock);
+    State().method = 0;
+    State().path.clear();
 }
 
 void SetTraceCaptureForTesting(std::function<void(const std::wstring&)> capture) {

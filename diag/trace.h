@@ -1,6 +1,7 @@
 #pragma once
 // The trace log's entry: one timestamped record per call, delivered by the
-// trace method (for now the debugger output).
+// trace method (the product-wide setting) to the debugger, the console or the
+// product's trace file.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -23,10 +24,28 @@ inline constexpr size_t kTraceMessageLimit = 510;
 void TraceW(const wchar_t* format, ...);
 
 // Builds one record and delivers it by method. True when delivered or when
-// the method says to write nothing (0, 1); false for an unknown method or a
-// clock that cannot be read.
+// the method says to write nothing (0, 1); false for an unknown method, a
+// clock that cannot be read or a trace file that cannot be opened.
 bool WriteTraceRecord(const std::wstring& tag, const std::wstring& message, uint32_t method,
                       const std::wstring& path);
+
+// The trace file beyond which a record starts a new file.
+inline constexpr uint64_t kTraceFileLimit = 4u << 20;
+
+// Where the trace log's settings come from. The product layer connects them
+// (ConnectTraceToProduct); without them the method is 0 and nothing is written.
+struct TraceSources {
+    std::function<uint32_t()> readMethod;      // the configured method, 0 when unknown
+    std::function<std::wstring()> resolvePath;  // the trace file, empty when unknown
+};
+void SetTraceSources(TraceSources sources);
+
+// The cached method, read while the cache holds 0.
+uint32_t GetTraceMethod();
+// The cached trace file path, resolved while the cache is empty.
+std::wstring GetTraceFilePath();
+// Empties both caches (tests and a re-connection).
+void ResetTraceCaches();
 
 // Test seam: every record handed to a sink is also passed here (with the
 // sink's text, before the separate line feed). An empty function removes it.

@@ -4,12 +4,17 @@
 
 namespace tqn {
 
+std::wstring BuildTraceRecordStamp(const TraceTime& time) {
+    std::wstring stamp;
+    AppendFormat(stamp, L"[ %04d-%02d-%02d %02d:%02d:%02d %03dms ]", time.year, time.month, time.day, time.hour,
+                 time.minute, time.second, time.millisecond);
+    return stamp;
+}
+
 std::wstring BuildTraceRecord(const TraceTime& time, const std::wstring& tag,
                               const std::optional<std::wstring>& programName,
                               const std::wstring& message) {
-    std::wstring record;
-    AppendFormat(record, L"[ %04d-%02d-%02d %02d:%02d:%02d %03dms ]", time.year, time.month,
-                 time.day, time.hour, time.minute, time.second, time.millisecond);
+    std::wstring record = BuildTraceRecordStamp(time);
     if (!tag.empty()) {
         AppendFormat(record, L", CLASS_FUNC[%ls] (LINE: %d)", tag.c_str(), 0);
         record += L'\n';

@@ -16,7 +16,11 @@ struct TraceTime {
     int millisecond = 0;
 };
 
-// "[ yyyy-mm-dd hh:mm:ss mmmms ]", then ", CLASS_FUNC[tag] (LINE: 0)\n" for a
+// "[ yyyy-mm-dd hh:mm:ss mmmms ]": a record's first part, and with " deleted"
+// the first line of a trace file started again.
+std::wstring BuildTraceRecordStamp(const TraceTime& time);
+
+// The stamp, then ", CLASS_FUNC[tag] (LINE: 0)\n" for a
 // non-empty tag, " [program]" when the program's name is known, and
 // "        [message]\n" for a non-empty message.
 std::wstring BuildTraceRecord(const TraceTime& time, const std::wstring& tag,

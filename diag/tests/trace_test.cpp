@@ -15,8 +15,14 @@ class TraceTest : public ::testing::Test {
 protected:
     void SetUp() override {
         SetTraceCaptureForTesting([this](const std::wstring& r) { records_.push_back(r); });
+        SetTraceSources({[] { return kTraceMethodDebugger; }, [] { return std::wstring(); }});
+        ResetTraceCaches();
     }
-    void TearDown() override { SetTraceCaptureForTesting(nullptr); }
+    void TearDown() override {
+        SetTraceCaptureForTesting(nullptr);
+        SetTraceSources({});
+        ResetTraceCaches();
+    }
 
     // The message segment of the only record, or "<none>" without one.
     std::wstring OnlyMessage() {

@@ -57,10 +57,15 @@ protected:
                    L"-" + std::to_wstring(::GetTickCount64());
         ASSERT_TRUE(::CreateDirectoryW(scratch_.c_str(), nullptr)) << ::GetLastError();
         SetTraceCaptureForTesting([this](const std::wstring& record) { traces_.push_back(record); });
+        // Records go to the debugger output, where the capture sees them.
+        SetTraceSources({[] { return kTraceMethodDebugger; }, [] { return std::wstring(); }});
+        ResetTraceCaches();
     }
 
     void TearDown() override {
         SetTraceCaptureForTesting(nullptr);
+        SetTraceSources({});
+        ResetTraceCaches();
         SetBeforeLoadHookForTesting(nullptr);
         SetTrustStatusForTesting(nullptr);
         WIN32_FIND_DATAW found{};
