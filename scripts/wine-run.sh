@@ -14,17 +14,21 @@ mkdir -p "$(dirname "$WINEPREFIX")"
 lock="$WINEPREFIX.lock"
 {
   flock 9
-  if [ ! -f "$WINEPREFIX/.tqn-ready" ]; then
+  if [ ! -f "$WINEPREFIX/.tqn-ready-2" ]; then
     # A new prefix is made to the end before anything runs in it: wineboot
     # under a server of its own, then wait until that server has gone, which
     # is after every service the set-up started has finished. (A persistent
     # server cannot be started before the prefix folder exists, and a
-    # short-lived one going away under the first tests broke them.)
+    # short-lived one going away under the first tests broke them.) The null
+    # graphics driver lets message boxes wait headless for an answer; it is
+    # read when the server starts.
+    "$server" -k </dev/null >/dev/null 2>&1 9>&-
     mkdir -p "$WINEPREFIX"
     WINEDLLOVERRIDES="$WINEDLLOVERRIDES;mscoree,mshtml=" \
       "$loader" wineboot -i </dev/null >/dev/null 2>&1 9>&-
+    "$loader" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >/dev/null 2>&1 9>&-
     "$server" -w </dev/null >/dev/null 2>&1 9>&-
-    touch "$WINEPREFIX/.tqn-ready"
+    touch "$WINEPREFIX/.tqn-ready-2"
   fi
   "$server" -p </dev/null >/dev/null 2>&1 9>&-
   started=$?

@@ -74,11 +74,31 @@ bool RunProgram(const std::wstring& commandLine, std::string& output, DWORD& exi
         ::ResumeThread(threadHandle.Get());
     }
 
+    // Read until the child has ended and the pipe is drained, not until the
+    // pipe closes: a process the child started (the desktop process Wine
+    // starts for the first window, say) may hold the write end for ever.
     output.clear();
     char buffer[4096];
-    DWORD read = 0;
-    while (::ReadFile(readEnd.Get(), buffer, sizeof(buffer), &read, nullptr) && read > 0) {
-        output.append(buffer, read);
+    const ULONGLONG deadline = ::GetTickCount64() + 60000;
+    for (;;) {
+        DWORD available = 0;
+        if (!::PeekNamedPipe(readEnd.Get(), nullptr, 0, nullptr, &available, nullptr)) break;  // closed
+        if (available > 0) {
+            DWORD read = 0;
+            if (!::ReadFile(readEnd.Get(), buffer, sizeof(buffer), &read, nullptr) || read == 0) break;
+            output.append(buffer, read);
+            continue;
+        }
+        if (::WaitForSingleObject(processHandle.Get(), 20) == WAIT_OBJECT_0) {
+            // Whatever it wrote before ending is in the pipe now.
+            while (::PeekNamedPipe(readEnd.Get(), nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+                DWORD read = 0;
+                if (!::ReadFile(readEnd.Get(), buffer, sizeof(buffer), &read, nullptr) || read == 0) break;
+                output.append(buffer, read);
+            }
+            break;
+        }
+        if (::GetTickCount64() > deadline) return false;
     }
     if (::WaitForSingleObject(processHandle.Get(), 30000) != WAIT_OBJECT_0) return false;
     return ::GetExitCodeProcess(processHandle.Get(), &exitCode) != FALSE;

@@ -19,7 +19,7 @@ bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 bool FileExists(const std::wstring& path);
 bool FolderExists(const std::wstring& path);
 
-// Runs a program, waits for it (30 s at most) and collects its standard output.
+// Runs a program, waits for it (a minute at most) and collects its standard output.
 // beforeResume, when given, runs while the program is still suspended, with
 // its process ID.
 bool RunProgram(const std::wstring& commandLine, std::string& output, DWORD& exitCode,
