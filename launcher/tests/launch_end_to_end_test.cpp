@@ -1,0 +1,169 @@
+// Launch.exe end to end under Wine: the real program in a product folder of
+// its own, real registry, real child processes (the tray program's and the
+// uninstaller's stand-ins record how they were started).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "environment/global_data.h"
+#include "launcher/tests/test_product.h"
+#include "platform/scoped_resource.h"
+
+using namespace tqn::testing;
+
+namespace {
+
+// Both stand-ins record into files of their own for one run.
+class StartRecords {
+public:
+    StartRecords() : folder_(L"tqn-records") {
+        ::SetEnvironmentVariableW(L"TQN_TRAY_RECORD", Tray().c_str());
+        ::SetEnvironmentVariableW(L"TQN_UNINSTALL_RECORD", Uninstall().c_str());
+    }
+    ~StartRecords() {
+        ::SetEnvironmentVariableW(L"TQN_TRAY_RECORD", nullptr);
+        ::SetEnvironmentVariableW(L"TQN_UNINSTALL_RECORD", nullptr);
+    }
+    // The arguments the tray program was started with (after its quoted
+    // path, blanks trimmed), or "<not started>". Children are detached: a
+    // record expected is waited for longer than one expected to stay away.
+    std::string TrayArguments(bool expected) const { return Arguments(Tray(), expected); }
+    std::string UninstallArguments(bool expected) const { return Arguments(Uninstall(), expected); }
+
+private:
+    std::wstring Tray() const { return folder_.Path() + L"\\tray.txt"; }
+    std::wstring Uninstall() const { return folder_.Path() + L"\\uninstall.txt"; }
+    static std::string Arguments(const std::wstring& path, bool expected) {
+        const int waits = expected ? 200 : 16;  // 10 s or 0.8 s
+        for (int i = 0; i < waits && ::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES; ++i) ::Sleep(50);
+        tqn::ScopedFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) return "<not started>";
+        char buffer[4096] = {};
+        DWORD read = 0;
+        ::ReadFile(file.Get(), buffer, sizeof buffer - 1, &read, nullptr);
+        std::string text(buffer, read);
+        const size_t line = text.find("command_line=");
+        if (line == std::string::npos) return "<no command line>";
+        std::string commandLine = text.substr(line + 13, text.find('\n', line) - line - 13);
+        const size_t pathEnd = commandLine.find('"', 1);
+        std::string arguments = pathEnd == std::string::npos ? commandLine : commandLine.substr(pathEnd + 1);
+        while (!arguments.empty() && (arguments.front() == ' ')) arguments.erase(0, 1);
+        while (!arguments.empty() && (arguments.back() == ' ' || arguments.back() == '\r')) arguments.pop_back();
+        return arguments;
+    }
+
+    ScratchFolder folder_;
+};
+
+// mutex_holder holding the uninstaller's mutex until this object goes.
+class RunningUninstall {
+public:
+    explicit RunningUninstall(const std::wstring& name) {
+        SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+        HANDLE r = nullptr, w = nullptr;
+        ::CreatePipe(&r, &w, &inheritable, 0);
+        tqn::ScopedHandle outRead(r), outWrite(w);
+        ::CreatePipe(&r, &w, &inheritable, 0);
+        tqn::ScopedHandle inRead(r);
+        input_.Reset(w);
+        ::SetHandleInformation(outRead.Get(), HANDLE_FLAG_INHERIT, 0);
+        ::SetHandleInformation(input_.Get(), HANDLE_FLAG_INHERIT, 0);
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = inRead.Get();
+        startup.hStdOutput = outWrite.Get();
+        startup.hStdError = outWrite.Get();
+        std::wstring line = L"\"" + BinFolder() + L"\\mutex_holder.exe\" \"Local\\" + name + L"\"";
+        PROCESS_INFORMATION process{};
+        EXPECT_TRUE(::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                                     &process));
+        process_.Reset(process.hProcess);
+        tqn::ScopedHandle thread(process.hThread);
+        outWrite.Reset();
+        char buffer[16] = {};
+        DWORD read = 0;
+        ::ReadFile(outRead.Get(), buffer, 5, &read, nullptr);
+        EXPECT_EQ(std::string(buffer, read), "ready");
+    }
+    ~RunningUninstall() {
+        input_.Reset();
+        if (process_) ::WaitForSingleObject(process_.Get(), 10000);
+    }
+
+private:
+    tqn::ScopedHandle input_;
+    tqn::ScopedHandle process_;
+};
+
+}  // namespace
+
+class LaunchEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(tqn::GlobalData().ReadProductFolder().empty()); }
+};
+
+TEST_F(LaunchEndToEnd, DispatchTable) {
+    const std::wstring mutexName = L"tqn-uninstall-" + NewGuidText();
+    const struct {
+        const wchar_t* tail;
+        bool uninstallRunning;
+        const char* tray;
+        const char* uninstaller;
+    } rows[] = {
+        {L"", false, "/launch", "<not started>"},
+        {L"/install", false, "/launch", "<not started>"},
+        {L"x/installer", false, "/launch", "<not started>"},
+        {L"/Install", false, "/Install", "<not started>"},
+        {L"/silent", false, "", "<not started>"},
+        {L"/uninstall /silent", false, "", "<not started>"},
+        {L"/launch", false, "/launch", "<not started>"},
+        {L"/scan now", false, "/scan now", "<not started>"},
+        {L"/UNINSTALL", false, "<not started>", ""},
+        {L"/uninstall", false, "<not started>", ""},
+        // A running uninstall suppresses every start but the installer's.
+        {L"", true, "<not started>", "<not started>"},
+        {L"/install", true, "/launch", "<not started>"},
+        {L"/silent", true, "<not started>", "<not started>"},
+        {L"/scan now", true, "<not started>", "<not started>"},
+        {L"/uninstall", true, "<not started>", ""},
+    };
+    TestProduct product(ProductOptions().ExtraData("uninstallMutexName = " + Utf8(mutexName) + "\n"));
+    for (const auto& row : rows) {
+        SCOPED_TRACE("command line [" + Utf8(row.tail) + "]" + (row.uninstallRunning ? ", uninstall running" : ""));
+        std::unique_ptr<RunningUninstall> uninstall;
+        if (row.uninstallRunning) uninstall = std::make_unique<RunningUninstall>(mutexName);
+        StartRecords records;
+        DWORD exitCode = 99;
+        product.Run(row.tail, exitCode);
+        EXPECT_EQ(exitCode, 0u);
+        const std::string notStarted = "<not started>";
+        EXPECT_EQ(records.TrayArguments(row.tray != notStarted), row.tray);
+        EXPECT_EQ(records.UninstallArguments(row.uninstaller != notStarted), row.uninstaller);
+    }
+    EXPECT_TRUE(product.Registered());  // repaired on the way
+}
+
+TEST_F(LaunchEndToEnd, OutsideItsFolderOrWithAnUntrustedConfigurationNothingStarts) {
+    TestProduct installed((ProductOptions()));
+    const struct {
+        const char* what;
+        ProductOptions options;
+    } rows[] = {
+        {"a copy outside the recorded folder", ProductOptions().RecordedFolder(installed.Path())},
+        {"a configuration module signed by somebody else", ProductOptions().ConfigSigner(L"thirdparty")},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        TestProduct product(row.options);
+        StartRecords records;
+        DWORD exitCode = 99;
+        product.Run(L"", exitCode);
+        EXPECT_EQ(exitCode, 0u);
+        EXPECT_EQ(records.TrayArguments(false), "<not started>");
+        EXPECT_FALSE(product.Registered());  // nothing repaired either
+    }
+}

@@ -1,0 +1,54 @@
+#pragma once
+// A product folder of a test's own, as the launcher meets it: the start-up
+// program (Launch.exe or launch_harness.exe), the signed kit modules, the
+// tray and uninstaller stand-ins, a data configuration that records this
+// folder, and a script whose guarded extension is a made-up one, not
+// registered (its registration is removed again afterwards).
+#include <windows.h>
+
+#include <map>
+#include <string>
+
+#include "environment/tests/test_support.h"
+
+namespace tqn::testing {
+
+struct ProductOptions {
+    std::wstring program = L"Launch.exe";  // from the build's binary folder
+    bool withStringModule = true;
+    std::wstring configSigner = L"brennick";
+    std::string extraData;                 // more data.cfg lines
+    std::wstring recordedFolder;           // "productPath"; empty: this folder
+
+    // The options changed one at a time.
+    ProductOptions Program(std::wstring value) const { auto o = *this; o.program = std::move(value); return o; }
+    ProductOptions StringModule(bool value) const { auto o = *this; o.withStringModule = value; return o; }
+    ProductOptions ConfigSigner(std::wstring value) const { auto o = *this; o.configSigner = std::move(value); return o; }
+    ProductOptions ExtraData(std::string value) const { auto o = *this; o.extraData = std::move(value); return o; }
+    ProductOptions RecordedFolder(std::wstring value) const { auto o = *this; o.recordedFolder = std::move(value); return o; }
+};
+
+class TestProduct {
+public:
+    explicit TestProduct(const ProductOptions& options);
+    ~TestProduct();
+    TestProduct(const TestProduct&) = delete;
+    TestProduct& operator=(const TestProduct&) = delete;
+
+    const std::wstring& Path() const { return folder_.Path(); }
+    bool Registered() const;
+
+    // Runs the program with a command-line tail, with environment variables
+    // set for it (and removed afterwards); its output and exit code.
+    std::string Run(const std::wstring& tail, DWORD& exitCode,
+                    const std::map<std::wstring, std::wstring>& environment = {}) const;
+
+private:
+    void Copy(const std::wstring& from, const std::wstring& to);
+
+    ScratchFolder folder_;
+    std::wstring program_;
+    std::wstring extension_;
+};
+
+}  // namespace tqn::testing
