@@ -1,5 +1,7 @@
 #include "crypt/byte_buffer.h"
 
+#include <cstdint>
+
 #include <cstring>
 
 bool ByteBuffer::Assign(const void* bytes, size_t count) {
@@ -50,4 +52,16 @@ std::wstring ByteBuffer::ToWideString() const {
         text.push_back(static_cast<wchar_t>(unit));
     }
     return text;
+}
+
+void ByteBuffer::AssignWideString(const std::wstring& text) {
+    clear();
+    reserve((text.size() + 1) * 2);
+    for (const wchar_t c : text) {
+        const auto unit = static_cast<uint16_t>(c);
+        push_back(static_cast<unsigned char>(unit & 0xFF));
+        push_back(static_cast<unsigned char>(unit >> 8));
+    }
+    push_back(0);
+    push_back(0);
 }

@@ -21,4 +21,7 @@ public:
     // The bytes as UTF-16LE up to the first NUL unit at an even offset; a
     // buffer of 2 bytes or fewer gives an empty string.
     std::wstring ToWideString() const;
+    // The inverse: the buffer becomes the text as UTF-16LE (one unit per
+    // element, whatever wchar_t's width) and a NUL unit.
+    void AssignWideString(const std::wstring& text);
 };

@@ -87,3 +87,13 @@ TEST(ByteBuffer, ToWideString) {
 }
 
 }  // namespace
+
+TEST(ByteBuffer, WideStringRoundTrip) {
+    ByteBuffer bytes;
+    bytes.AssignWideString(std::wstring{L'A', wchar_t(0xD55C), wchar_t(0xD83D), wchar_t(0xDE00)});
+    const std::vector<unsigned char> expected = {0x41, 0, 0x5C, 0xD5, 0x3D, 0xD8, 0x00, 0xDE, 0, 0};
+    EXPECT_EQ(std::vector<unsigned char>(bytes.begin(), bytes.end()), expected);
+    EXPECT_EQ(bytes.ToWideString(), (std::wstring{L'A', wchar_t(0xD55C), wchar_t(0xD83D), wchar_t(0xDE00)}));
+    bytes.AssignWideString(L"");
+    EXPECT_EQ(bytes.size(), 2u);
+}

@@ -21,14 +21,7 @@ bool EncipherValue(const std::wstring& value, ByteBuffer& enciphered) {
     enciphered.clear();
     if (value.empty()) return true;
     ByteBuffer plain;
-    plain.reserve((value.size() + 1) * 2);
-    for (wchar_t c : value) {
-        const auto unit = static_cast<uint16_t>(c);
-        plain.push_back(static_cast<unsigned char>(unit & 0xFF));
-        plain.push_back(static_cast<unsigned char>(unit >> 8));
-    }
-    plain.push_back(0);
-    plain.push_back(0);
+    plain.AssignWideString(value);
     return tqn::CryptTool().Encrypt(plain, enciphered) != 0;
 }
 

@@ -23,14 +23,7 @@ bool EncipherText(const std::wstring& text, ByteBuffer& enciphered) {
     enciphered.clear();
     if (text.empty()) return true;
     ByteBuffer plain;
-    plain.reserve((text.size() + 1) * 2);
-    for (wchar_t c : text) {
-        const auto unit = static_cast<uint16_t>(c);
-        plain.push_back(static_cast<unsigned char>(unit & 0xFF));
-        plain.push_back(static_cast<unsigned char>(unit >> 8));
-    }
-    plain.push_back(0);
-    plain.push_back(0);
+    plain.AssignWideString(text);
     return tqn::CryptTool().Transform(plain, enciphered) != 0;
 }
 

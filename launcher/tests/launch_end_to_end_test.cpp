@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "environment/global_data.h"
+#include "launcher/tests/held_mutex.h"
 #include "launcher/tests/test_product.h"
 #include "platform/scoped_resource.h"
 
@@ -58,47 +59,6 @@ private:
     ScratchFolder folder_;
 };
 
-// mutex_holder holding the uninstaller's mutex until this object goes.
-class RunningUninstall {
-public:
-    explicit RunningUninstall(const std::wstring& name) {
-        SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-        HANDLE r = nullptr, w = nullptr;
-        ::CreatePipe(&r, &w, &inheritable, 0);
-        tqn::ScopedHandle outRead(r), outWrite(w);
-        ::CreatePipe(&r, &w, &inheritable, 0);
-        tqn::ScopedHandle inRead(r);
-        input_.Reset(w);
-        ::SetHandleInformation(outRead.Get(), HANDLE_FLAG_INHERIT, 0);
-        ::SetHandleInformation(input_.Get(), HANDLE_FLAG_INHERIT, 0);
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = inRead.Get();
-        startup.hStdOutput = outWrite.Get();
-        startup.hStdError = outWrite.Get();
-        std::wstring line = L"\"" + BinFolder() + L"\\mutex_holder.exe\" \"Local\\" + name + L"\"";
-        PROCESS_INFORMATION process{};
-        EXPECT_TRUE(::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                                     &process));
-        process_.Reset(process.hProcess);
-        tqn::ScopedHandle thread(process.hThread);
-        outWrite.Reset();
-        char buffer[16] = {};
-        DWORD read = 0;
-        ::ReadFile(outRead.Get(), buffer, 5, &read, nullptr);
-        EXPECT_EQ(std::string(buffer, read), "ready");
-    }
-    ~RunningUninstall() {
-        input_.Reset();
-        if (process_) ::WaitForSingleObject(process_.Get(), 10000);
-    }
-
-private:
-    tqn::ScopedHandle input_;
-    tqn::ScopedHandle process_;
-};
-
 }  // namespace
 
 class LaunchEndToEnd : public ::testing::Test {
@@ -134,8 +94,8 @@ TEST_F(LaunchEndToEnd, DispatchTable) {
     TestProduct product(ProductOptions().ExtraData("uninstallMutexName = " + Utf8(mutexName) + "\n"));
     for (const auto& row : rows) {
         SCOPED_TRACE("command line [" + Utf8(row.tail) + "]" + (row.uninstallRunning ? ", uninstall running" : ""));
-        std::unique_ptr<RunningUninstall> uninstall;
-        if (row.uninstallRunning) uninstall = std::make_unique<RunningUninstall>(mutexName);
+        std::unique_ptr<HeldMutex> uninstall;
+        if (row.uninstallRunning) uninstall = std::make_unique<HeldMutex>(L"Local\\" + mutexName);
         StartRecords records;
         DWORD exitCode = 99;
         product.Run(row.tail, exitCode);

@@ -36,15 +36,10 @@ inline uint64_t GetWord(const std::vector<uint8_t>& bytes, size_t at) {
 // UTF-16LE with a terminator, enciphered as the script module stores values.
 inline std::vector<uint8_t> Encipher(const std::wstring& text) {
     ByteBuffer plain;
-    for (const wchar_t c : text) {
-        plain.push_back(static_cast<uint8_t>(c & 0xFF));
-        plain.push_back(static_cast<uint8_t>((c >> 8) & 0xFF));
-    }
-    plain.push_back(0);
-    plain.push_back(0);
+    plain.AssignWideString(text);
     ByteBuffer cipher;
     CryptTool().Encrypt(plain, cipher);
-    return std::vector<uint8_t>(cipher.begin(), cipher.end());
+    return {cipher.begin(), cipher.end()};
 }
 
 inline BlockEntry Entry(const std::wstring& name, const std::wstring& value) {

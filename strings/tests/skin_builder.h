@@ -27,12 +27,7 @@ inline void Put64(std::vector<uint8_t>& bytes, size_t at, uint64_t value) {
 
 inline std::vector<uint8_t> Transformed(const std::wstring& text) {
     ByteBuffer plain;
-    for (const wchar_t c : text) {
-        plain.push_back(static_cast<uint8_t>(c & 0xFF));
-        plain.push_back(static_cast<uint8_t>((c >> 8) & 0xFF));
-    }
-    plain.push_back(0);
-    plain.push_back(0);
+    plain.AssignWideString(text);
     ByteBuffer cipher;
     CryptTool().Transform(plain, cipher);
     return {cipher.begin(), cipher.end()};
