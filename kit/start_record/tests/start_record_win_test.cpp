@@ -108,23 +108,6 @@ TEST(RecordHowStarted, WritesThisProcessFacts) {
     EXPECT_FALSE(Exists(record + L".partial"));
 }
 
-TEST(RecordHowStarted, ReplacesALongerOlderRecordWhole) {
-    ScratchFolder folder;
-    const std::wstring record = folder.Path() + L"\\record.txt";
-    WriteWhole(record, std::string(10000, 'x'));
-    ScopedVariable variable(kVariable, record.c_str());
-    ASSERT_EQ(tqn::kit::RecordHowStarted(kVariable), tqn::kit::kRecordWritten);
-    EXPECT_EQ(ReadWhole(record), ExpectedOwnRecord());
-}
-
-TEST(RecordHowStarted, AMissingFolderFailsAndLeavesNothing) {
-    ScratchFolder folder;
-    const std::wstring record = folder.Path() + L"\\absent\\record.txt";
-    ScopedVariable variable(kVariable, record.c_str());
-    EXPECT_EQ(tqn::kit::RecordHowStarted(kVariable), tqn::kit::kRecordNotWritten);
-    EXPECT_FALSE(Exists(folder.Path() + L"\\absent"));
-}
-
 TEST(ReplaceWithContent, AFailedRenameKeepsTheOldFileAndRemovesThePartOne) {
     ScratchFolder folder;
     const std::wstring record = folder.Path() + L"\\record.txt";
