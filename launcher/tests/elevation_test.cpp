@@ -24,7 +24,7 @@ class PromptAnswerer {
 public:
     PromptAnswerer(std::wstring caption, WPARAM answer)
         : thread_([this, caption = std::move(caption), answer] {
-              for (int i = 0; i < 400 && !stop_; ++i) {
+              for (int i = 0; i < 1200 && !stop_; ++i) {  // a minute at most
                   if (HWND box = ::FindWindowW(L"#32770", caption.c_str())) {
                       wchar_t text[1024] = {};
                       ::GetDlgItemTextW(box, 0xFFFF, text, 1024);
