@@ -51,3 +51,21 @@ function(tqn_add_program target)
   target_link_libraries(${target} PRIVATE ${ARG_LIBS})
   tqn_add_manifest(${target})
 endfunction()
+
+# tqn_add_fuzz_target(<name> SOURCES <files...> LIBS <libraries...>)
+# A libFuzzer target over readers of foreign data, built only natively with
+# clang and -DTQN_FUZZ=ON. The libraries it links are built with coverage
+# instrumentation, so the fuzzer is guided by the readers' own branches.
+option(TQN_FUZZ "Build the libFuzzer targets (native build with clang)" OFF)
+function(tqn_add_fuzz_target name)
+  if(NOT TQN_FUZZ OR WIN32 OR NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    return()
+  endif()
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  foreach(library IN LISTS ARG_LIBS)
+    target_compile_options(${library} PRIVATE -fsanitize=fuzzer-no-link)
+  endforeach()
+  add_executable(${name} ${ARG_SOURCES})
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} -fsanitize=fuzzer)
+endfunction()

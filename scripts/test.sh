@@ -65,7 +65,7 @@ run_fuzz() {  # build dir
   local dir=$1 target
   echo "== fuzz: configure and build"
   if ! CC=clang CXX=clang++ cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=Debug \
-        -DTQN_SCRIPT_FUZZ=ON -DTQN_STRINGS_FUZZ=ON -DTQN_CRYPT_FUZZ=ON >"$dir.configure.log" 2>&1 ||
+        -DTQN_FUZZ=ON >"$dir.configure.log" 2>&1 ||
      ! cmake --build "$dir" -j "$jobs" --target script_block_fuzz skin_buffer_fuzz crypt_fuzz; then
     echo "fuzz: build failed"; failed=$((failed+1)); return
   fi
