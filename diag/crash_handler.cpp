@@ -6,6 +6,7 @@
 #include "diag/dump_rules.h"
 #include "environment/path_tool.h"
 #include "platform/scoped_resource.h"
+#include "platform/token_query.h"
 
 namespace tqn {
 
@@ -29,27 +30,9 @@ CrashState& State() {
     return state;
 }
 
-std::wstring CurrentUserSid() {
-    ScopedHandle token;
-    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.Receive())) return std::wstring();
-    DWORD size = 0;
-    ::GetTokenInformation(token.Get(), TokenUser, nullptr, 0, &size);
-    if (size == 0) return std::wstring();
-    std::wstring text;
-    auto* user = static_cast<TOKEN_USER*>(::LocalAlloc(LPTR, size));
-    ScopedLocalMemory owner(user);
-    wchar_t* sid = nullptr;
-    if (user != nullptr && ::GetTokenInformation(token.Get(), TokenUser, user, size, &size) &&
-        ::ConvertSidToStringSidW(user->User.Sid, &sid)) {
-        ScopedLocalMemory sidText(sid);
-        text = sid;
-    }
-    return text;
-}
-
 void BuildDumpSecurity(CrashState& state) {
     state.secured = false;
-    const std::wstring sid = CurrentUserSid();
+    const std::wstring sid = ProcessUserSidText();
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (sid.empty() || !::ConvertStringSecurityDescriptorToSecurityDescriptorW(
                            DumpFileSddl(sid).c_str(), SDDL_REVISION_1, &descriptor, nullptr)) {

@@ -1,7 +1,6 @@
 // Crash handling under Wine: crash_probe installs the handler in a product
 // folder of its own and faults.
 #include <windows.h>
-#include <sddl.h>
 
 #include <gtest/gtest.h>
 
@@ -9,6 +8,7 @@
 #include "environment/global_data.h"
 #include "environment/tests/test_support.h"
 #include "platform/scoped_resource.h"
+#include "platform/token_query.h"
 
 using namespace tqn::testing;
 
@@ -37,18 +37,6 @@ public:
 private:
     ScratchFolder folder_;
 };
-
-std::wstring OwnSid() {
-    tqn::ScopedHandle token;
-    ::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.Receive());
-    unsigned char buffer[256] = {};
-    DWORD size = 0;
-    ::GetTokenInformation(token.Get(), TokenUser, buffer, sizeof buffer, &size);
-    wchar_t* text = nullptr;
-    ::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &text);
-    tqn::ScopedLocalMemory owner(text);
-    return text != nullptr ? text : L"";
-}
 
 std::string Head(const std::wstring& path, size_t count) {
     tqn::ScopedFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -81,7 +69,7 @@ TEST_F(CrashHandler, TheDumpIsCreatedForTheOwnerSystemAndAdministratorsOnly) {
     DWORD exitCode = 0;
     const std::string output = product.Run(L"capture", exitCode);
     EXPECT_EQ(exitCode, 0u) << output;
-    const std::wstring sid = OwnSid();
+    const std::wstring sid = tqn::ProcessUserSidText();
     ASSERT_FALSE(sid.empty());
     EXPECT_EQ(output, "installed=1\ndump=" + Utf8(product.DumpPath()) + "\nsecurity=" +
                           Utf8(tqn::DumpFileSddl(sid)) + "\n");

@@ -1,7 +1,6 @@
 // The path-tool module "ptl.tqm": Initialize reads the data file from the
 // folder it is given; the lookups answer from the variables it defines.
 #include <windows.h>
-#include <sddl.h>
 
 #include <cstdint>
 #include <optional>
@@ -12,6 +11,7 @@
 #include "kit/module_support/small_file.h"
 #include "kit/ptl/ptl_data.h"
 #include "platform/scoped_resource.h"
+#include "platform/token_query.h"
 
 namespace {
 
@@ -108,20 +108,6 @@ int32_t HandOutList(const std::wstring& joined, wchar_t** list) {
     return 1;
 }
 
-std::wstring ProcessUserSid() {
-    tqn::ScopedHandle token;
-    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.Receive())) return std::wstring();
-    alignas(TOKEN_USER) BYTE buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE] = {};
-    DWORD size = 0;
-    if (!::GetTokenInformation(token.Get(), TokenUser, buffer, sizeof(buffer), &size)) return std::wstring();
-    wchar_t* sidText = nullptr;
-    if (!::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &sidText)) {
-        return std::wstring();
-    }
-    tqn::ScopedLocalMemory owner(sidText);
-    return sidText;
-}
-
 }  // namespace
 
 extern "C" {
@@ -179,7 +165,7 @@ int32_t __stdcall GetPathVariableList(wchar_t** list) {
 
 int32_t __stdcall GetSIDList(wchar_t** list) {
     if (list != nullptr) *list = nullptr;
-    const std::wstring sid = ProcessUserSid();
+    const std::wstring sid = tqn::ProcessUserSidText();
     if (sid.empty()) return 0;
     return HandOutList(sid + L'\0', list);
 }

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "launcher/elevation.h"
-#include "launcher/token_query.h"
+#include "platform/token_query.h"
 #include "platform/scoped_resource.h"
 
 namespace tqn::kit {

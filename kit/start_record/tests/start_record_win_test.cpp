@@ -10,7 +10,7 @@
 #include "kit/start_record/start_record.h"
 #include "kit/testsupport/scratch_folder.h"
 #include "launcher/elevation.h"
-#include "launcher/token_query.h"
+#include "platform/token_query.h"
 #include "platform/module_path.h"
 #include "platform/scoped_resource.h"
 

@@ -1,4 +1,6 @@
-#include "launcher/token_query.h"
+#include "platform/token_query.h"
+
+#include <sddl.h>
 
 namespace tqn {
 
@@ -26,6 +28,21 @@ bool QueryIntegrityRid(HANDLE token, uint32_t& rid) {
     if (count == 0) return false;
     rid = *::GetSidSubAuthority(sid, count - 1);
     return true;
+}
+
+std::wstring ProcessUserSidText() {
+    ScopedHandle token;
+    ScopedLocalMemory buffer;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.Receive()) ||
+        !QueryTokenInformation(token.Get(), TokenUser, buffer)) {
+        return std::wstring();
+    }
+    wchar_t* text = nullptr;
+    if (!::ConvertSidToStringSidW(static_cast<const TOKEN_USER*>(buffer.Get())->User.Sid, &text)) {
+        return std::wstring();
+    }
+    ScopedLocalMemory owner(text);
+    return text;
 }
 
 }  // namespace tqn

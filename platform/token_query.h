@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 
 #include "platform/scoped_resource.h"
 
@@ -16,6 +17,9 @@ bool QueryTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS infoClass,
 
 // The integrity RID (last sub-authority of the label SID) of a token.
 bool QueryIntegrityRid(HANDLE token, uint32_t& rid);
+
+// The SID of the process's user as text ("S-1-5-..."); empty when it cannot be read.
+std::wstring ProcessUserSidText();
 
 }  // namespace tqn
 #endif
