@@ -42,11 +42,8 @@ bool OpenScriptData() {
     if (state.buffer.Mapped()) return true;
     if (!state.builtByOwnModule) return false;
 
+    // A missing block, like one whose size is not acceptable, gives 0.
     const std::wstring name = ScriptDataBlockName();
-    {
-        ScopedHandle probe(::OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, name.c_str()));
-        if (!probe) return false;
-    }
     const uint64_t size = AcceptedScriptBlockSize(name);
     if (size == 0 || size > SIZE_MAX) return false;
     return state.buffer.MapShared(static_cast<size_t>(size), false, name.c_str());
