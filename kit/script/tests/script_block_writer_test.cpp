@@ -8,22 +8,12 @@
 
 #include "crypt/crypt_tool.h"
 #include "kit/script/script_block_writer.h"
+#include "kit/testsupport/le_bytes.h"
 #include "script/script_block_reader.h"
 #include "script/script_names.h"
 
 namespace scd {
 namespace {
-
-// Little-endian 64-bit value at an offset, read only within the block.
-uint64_t U64At(const std::vector<uint8_t>& block, uint64_t at) {
-    if (at > block.size() || block.size() - at < 8) {
-        ADD_FAILURE() << "read past the end of the block at " << at;
-        return 0;
-    }
-    uint64_t value = 0;
-    for (size_t i = 0; i < 8; ++i) value |= uint64_t{block[at + i]} << (8 * i);
-    return value;
-}
 
 struct ExpectedSet {
     std::wstring name;
@@ -46,18 +36,6 @@ Script ScriptOf(const std::vector<ExpectedSection>& expected) {
     return script;
 }
 
-// UTF-16LE units and a NUL unit.
-ByteBuffer PlainBytes(const std::u16string& text) {
-    ByteBuffer bytes;
-    for (char16_t unit : text) {
-        bytes.push_back(static_cast<unsigned char>(unit & 0xFF));
-        bytes.push_back(static_cast<unsigned char>(unit >> 8));
-    }
-    bytes.push_back(0);
-    bytes.push_back(0);
-    return bytes;
-}
-
 TEST(ScriptBlock, EverySetOfEverySectionInScriptOrder) {
     const std::vector<ExpectedSection> expected = {
         {L"CommonData",
@@ -74,19 +52,19 @@ TEST(ScriptBlock, EverySetOfEverySectionInScriptOrder) {
     const std::vector<uint8_t> block = BuildScriptBlock(ScriptOf(expected));
 
     ASSERT_GE(block.size(), kBlockHeaderSize);
-    EXPECT_EQ(U64At(block, 0), block.size());
-    ASSERT_EQ(U64At(block, 8), expected.size());
+    EXPECT_EQ(tqn::test::LittleEndianAt(block, 0, 8), block.size());
+    ASSERT_EQ(tqn::test::LittleEndianAt(block, 8, 8), expected.size());
     uint64_t next = kBlockHeaderSize + kSectionRecordSize * expected.size();
     for (size_t s = 0; s < expected.size(); ++s) {
         const ExpectedSection& section = expected[s];
         const uint64_t record = kBlockHeaderSize + kSectionRecordSize * s;
-        EXPECT_EQ(U64At(block, record), section.sets.size()) << s;
-        EXPECT_EQ(U64At(block, record + 8), uint64_t{tqn::HashName(section.name)}) << s;
-        ASSERT_EQ(U64At(block, record + 16), next) << s;
+        EXPECT_EQ(tqn::test::LittleEndianAt(block, record, 8), section.sets.size()) << s;
+        EXPECT_EQ(tqn::test::LittleEndianAt(block, record + 8, 8), uint64_t{tqn::HashName(section.name)}) << s;
+        ASSERT_EQ(tqn::test::LittleEndianAt(block, record + 16, 8), next) << s;
         for (const ExpectedSet& set : section.sets) {
             SCOPED_TRACE(std::string(set.name.begin(), set.name.end()));
-            EXPECT_EQ(U64At(block, next), uint64_t{tqn::HashName(set.name)});
-            const uint64_t length = U64At(block, next + 8);
+            EXPECT_EQ(tqn::test::LittleEndianAt(block, next, 8), uint64_t{tqn::HashName(set.name)});
+            const uint64_t length = tqn::test::LittleEndianAt(block, next + 8, 8);
             ASSERT_LE(length, block.size() - (next + kEntryHeaderSize));
             if (set.value.empty()) {
                 EXPECT_EQ(length, 0u);
@@ -95,7 +73,7 @@ TEST(ScriptBlock, EverySetOfEverySectionInScriptOrder) {
                 const ByteBuffer enciphered(start, start + static_cast<ptrdiff_t>(length));
                 ByteBuffer plain;
                 ASSERT_NE(tqn::CryptTool().Decrypt(enciphered, plain), 0);
-                EXPECT_EQ(plain, PlainBytes(set.value));
+                EXPECT_EQ(plain, tqn::test::Utf16LeWithNul(set.value));
             }
             next += kEntryHeaderSize + length;
         }

@@ -9,34 +9,12 @@
 
 #include "crypt/crypt_tool.h"
 #include "kit/strings/skin_buffer_writer.h"
+#include "kit/testsupport/le_bytes.h"
 #include "kit/strings/skin_file.h"
 #include "strings/skin_buffer_reader.h"
 
 namespace skn {
 namespace {
-
-// Little-endian value of n bytes at an offset, read only within the buffer.
-uint64_t LeAt(const std::vector<uint8_t>& buffer, uint64_t at, size_t n) {
-    if (at > buffer.size() || buffer.size() - at < n) {
-        ADD_FAILURE() << "read past the end of the buffer at " << at;
-        return 0;
-    }
-    uint64_t value = 0;
-    for (size_t i = 0; i < n; ++i) value |= uint64_t{buffer[at + i]} << (8 * i);
-    return value;
-}
-
-// UTF-16LE units and a NUL unit.
-ByteBuffer PlainBytes(const std::u16string& text) {
-    ByteBuffer bytes;
-    for (char16_t unit : text) {
-        bytes.push_back(static_cast<unsigned char>(unit & 0xFF));
-        bytes.push_back(static_cast<unsigned char>(unit >> 8));
-    }
-    bytes.push_back(0);
-    bytes.push_back(0);
-    return bytes;
-}
 
 TEST(SkinBuffer, KeysAreCaseSensitiveDjb2OverUtf16Units) {
     const struct {
@@ -76,29 +54,29 @@ TEST(SkinBuffer, EveryTextInSkinOrder) {
     const std::vector<uint8_t> buffer = BuildSkinBuffer(skin);
 
     ASSERT_GE(buffer.size(), 24u);
-    EXPECT_EQ(LeAt(buffer, 0, 8), buffer.size() - 8);
+    EXPECT_EQ(tqn::test::LittleEndianAt(buffer, 0, 8), buffer.size() - 8);
     for (size_t i = 8; i < 20; ++i) EXPECT_EQ(buffer[i], 0) << "reserved byte " << i;
-    ASSERT_EQ(LeAt(buffer, 20, 4), expected.size());
+    ASSERT_EQ(tqn::test::LittleEndianAt(buffer, 20, 4), expected.size());
     const uint64_t textArea = 24 + 12 * expected.size();
     uint64_t next = textArea;
     for (size_t i = 0; i < expected.size(); ++i) {
         SCOPED_TRACE(i);
         const uint64_t entry = 24 + 12 * i;
-        EXPECT_EQ(LeAt(buffer, entry, 4), expected[i].withdrawn ? 1u : 0u);
-        EXPECT_EQ(LeAt(buffer, entry + 4, 4), tqn::SkinStringKey(expected[i].id));
-        ASSERT_EQ(textArea + LeAt(buffer, entry + 8, 4), next);  // records back to back
-        EXPECT_EQ(LeAt(buffer, next, 4), 0u);
-        const uint64_t length = LeAt(buffer, next + 4, 4);
+        EXPECT_EQ(tqn::test::LittleEndianAt(buffer, entry, 4), expected[i].withdrawn ? 1u : 0u);
+        EXPECT_EQ(tqn::test::LittleEndianAt(buffer, entry + 4, 4), tqn::SkinStringKey(expected[i].id));
+        ASSERT_EQ(textArea + tqn::test::LittleEndianAt(buffer, entry + 8, 4), next);  // records back to back
+        EXPECT_EQ(tqn::test::LittleEndianAt(buffer, next, 4), 0u);
+        const uint64_t length = tqn::test::LittleEndianAt(buffer, next + 4, 4);
         ASSERT_LE(length, buffer.size() - (next + 8));
         if (expected[i].text.empty()) {
             EXPECT_EQ(length, 0u);
         } else {
             const auto start = buffer.begin() + static_cast<ptrdiff_t>(next + 8);
             const ByteBuffer enciphered(start, start + static_cast<ptrdiff_t>(length));
-            EXPECT_NE(enciphered, PlainBytes(expected[i].text));  // really enciphered
+            EXPECT_NE(enciphered, tqn::test::Utf16LeWithNul(expected[i].text));  // really enciphered
             ByteBuffer plain;
             ASSERT_NE(tqn::CryptTool().Transform(enciphered, plain), 0);
-            EXPECT_EQ(plain, PlainBytes(expected[i].text));
+            EXPECT_EQ(plain, tqn::test::Utf16LeWithNul(expected[i].text));
         }
         next += 8 + length;
     }
