@@ -19,6 +19,15 @@ bool VersionNeedsIntegrityTest(const OsFlags& f) {
     return (f.vistaOrLater && !namedRelease) || f.windows7;
 }
 
+const wchar_t* LaunchPathName(LaunchPath path) {
+    switch (path) {
+        case LaunchPath::ConsoleSession: return L"session";
+        case LaunchPath::Plain: return L"plain";
+        case LaunchPath::MediumIntegrity: return L"medium";
+    }
+    return L"?";
+}
+
 LaunchPath ChooseLaunchPath(bool isSystemAccount, bool dropElevation, const OsFlags& flags,
                             bool mediumIntegrity) {
     if (isSystemAccount) return LaunchPath::ConsoleSession;

@@ -17,6 +17,9 @@ enum class LaunchPath {
     MediumIntegrity,  // the launcher's token lowered to medium integrity
 };
 
+// "session", "plain" or "medium": the launch path as the trace names it.
+const wchar_t* LaunchPathName(LaunchPath path);
+
 // True when the versions call for the integrity test before the plain launch
 // (Vista and unnamed 6.x workstations like it, and Windows 7).
 bool VersionNeedsIntegrityTest(const OsFlags& flags);

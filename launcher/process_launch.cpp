@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "diag/trace.h"
 #include "launcher/file_information.h"
 #include "launcher/launch_decisions.h"
 #include "launcher/process_settings.h"
@@ -112,7 +113,11 @@ void LaunchTrayProgram(const std::wstring& arguments, bool dropElevation) {
         flags = OsInfo().flags;
         if (VersionNeedsIntegrityTest(flags)) mediumIntegrity = IsMediumIntegrity();
     }
-    switch (ChooseLaunchPath(isSystem, dropElevation, flags, mediumIntegrity)) {
+    const LaunchPath path = ChooseLaunchPath(isSystem, dropElevation, flags, mediumIntegrity);
+    // Under a token that cannot be lowered (or told apart), the trace line is
+    // the only place that says which way the tray program went.
+    TraceW(L"{3016B153-C6F9-4BF0-B03D-3D61224ADDC9} %s %d", LaunchPathName(path), dropElevation ? 1 : 0);
+    switch (path) {
         case LaunchPath::ConsoleSession:
             StartProcessInConsoleSession(trayPath, arguments);
             break;

@@ -5,6 +5,7 @@
 #include "assoc/association.h"
 #include "config/product_root.h"
 #include "diag/crash_handler.h"
+#include "diag/trace.h"
 #include "diag/trace_settings.h"
 #include "environment/path_tool.h"
 #include "launcher/dispatch.h"
@@ -27,6 +28,14 @@ std::function<bool()>& IsAdministratorSeam() {
 
 bool CallerIsAdministrator() { return IsAdministratorSeam() ? IsAdministratorSeam()() : IsAdministrator(); }
 
+// Trace tags of the start-up's milestones: support reads where a start
+// stopped, and a benchmark reads how long each stretch took.
+constexpr wchar_t kTraceRootConfirmed[] = L"{35D4E22D-B8B6-450B-8013-896B07D3D16B}";
+constexpr wchar_t kTraceSettingsRead[] = L"{427D3012-FC53-492F-95AE-60BC13C0091C} [%s]";
+constexpr wchar_t kTraceAssociationChecked[] = L"{5DEB6B52-04D4-431B-940B-EB8FF5D08038} %d";
+constexpr wchar_t kTraceRepairDone[] = L"{77D89E6C-6557-4AF3-974C-4C10D4355F30}";
+constexpr wchar_t kTraceUninstallRunning[] = L"{2526CAEA-B202-4A61-9BBF-B74A4DE1BF41} %d";
+
 // One reference to the path tool goes; the table empties with the module.
 void Teardown() { ReleasePathTool(); }
 
@@ -44,6 +53,7 @@ int RunLauncher(const std::wstring& commandLine) {
         Teardown();
         return kExitNormally;
     }
+    TraceW(kTraceRootConfirmed);
     InstallCrashHandler();
 
     const Dispatch dispatch = ChooseDispatch(commandLine);
@@ -54,19 +64,24 @@ int RunLauncher(const std::wstring& commandLine) {
             std::wstring extName, trayFile;
             if (settings.GetString(L"EXT_NAME", extName)) SetExtName(extName);
             if (settings.GetString(L"TRAY_FILE", trayFile)) SetTrayFile(trayFile);
+            TraceW(kTraceSettingsRead, trayFile.c_str());
 
-            if (!CheckExecutableAssociation() && !CallerIsAdministrator()) {
+            const bool intact = CheckExecutableAssociation();
+            TraceW(kTraceAssociationChecked, intact ? 1 : 0);
+            if (!intact && !CallerIsAdministrator()) {
                 if (!RelaunchElevated(std::wstring(), true)) ::ExitProcess(static_cast<UINT>(kExitAtOnce));
                 Teardown();
                 return kExitNormally;
             }
             RepairExecutableAssociation();
-            if (!dispatch.consultGuard || !IsUninstallRunning()) {
-                LaunchTrayProgram(dispatch.trayArguments, dispatch.dropElevation);
-            }
+            TraceW(kTraceRepairDone);
+            const bool uninstallRunning = dispatch.consultGuard && IsUninstallRunning();
+            if (dispatch.consultGuard) TraceW(kTraceUninstallRunning, uninstallRunning ? 1 : 0);
+            if (!uninstallRunning) LaunchTrayProgram(dispatch.trayArguments, dispatch.dropElevation);
         } else {
             std::wstring uninstallFile;
             settings.GetString(L"UNINSTALL_FILE", uninstallFile);
+            TraceW(kTraceSettingsRead, uninstallFile.c_str());
             if (!uninstallFile.empty()) StartProcessPlain(ProgramFolder() + L"\\" + uninstallFile, std::wstring());
         }
     }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 #include "environment/global_data.h"
 #include "launcher/tests/held_mutex.h"
@@ -125,5 +126,84 @@ TEST_F(LaunchEndToEnd, OutsideItsFolderOrWithAnUntrustedConfigurationNothingStar
         EXPECT_EQ(exitCode, 0u);
         EXPECT_EQ(records.TrayArguments(false), "<not started>");
         EXPECT_FALSE(product.Registered());  // nothing repaired either
+    }
+}
+
+namespace {
+
+// The messages of a trace file's records ("{tag} values"), in file order.
+std::vector<std::string> TraceMessages(const std::wstring& path) {
+    std::vector<std::string> messages;
+    tqn::ScopedFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return messages;
+    std::string text(1 << 16, '\0');
+    DWORD read = 0;
+    ::ReadFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &read, nullptr);
+    text.resize(read);
+    // A record: "[ date time ms ] [program]        [message]" on a line of its
+    // own (written in text mode: CR LF).
+    for (size_t at = text.find("        [{"); at != std::string::npos; at = text.find("        [{", at + 1)) {
+        const size_t end = text.find("]\r\n", at);
+        if (end != std::string::npos) messages.push_back(text.substr(at + 9, end - at - 9));
+    }
+    return messages;
+}
+
+// Wine's per-program Windows version, for one program file name.
+class ProgramVersion {
+public:
+    ProgramVersion(const std::wstring& program, const wchar_t* version)
+        : key_(L"Software\\Wine\\AppDefaults\\" + program) {
+        if (version == nullptr) return;  // Wine's default: Windows 7 workstation
+        EXPECT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, key_.c_str(), L"Version", REG_SZ, version,
+                                    static_cast<DWORD>((wcslen(version) + 1) * sizeof(wchar_t))),
+                  ERROR_SUCCESS);
+    }
+    ~ProgramVersion() { ::RegDeleteTreeW(HKEY_CURRENT_USER, key_.c_str()); }
+
+private:
+    std::wstring key_;
+};
+
+}  // namespace
+
+// The process runs elevated under Wine (high integrity), so where the version
+// calls for the integrity test the tray program goes the medium-integrity way.
+// The trace file (method 4) says which way it went, after the start-up's
+// milestones in order.
+TEST_F(LaunchEndToEnd, LaunchPathByWindowsVersionAndDispatch) {
+    const std::wstring program = L"Launch-" + NewGuidText() + L".exe";
+    TestProduct product(ProductOptions().InstalledAs(program).TraceMethod(4));
+    const char* const milestones[] = {"{35D4E22D-B8B6-450B-8013-896B07D3D16B}",
+                                      "{427D3012-FC53-492F-95AE-60BC13C0091C} [tray_probe.exe]",
+                                      "{5DEB6B52-04D4-431B-940B-EB8FF5D08038} ",  // then 0 or 1
+                                      "{77D89E6C-6557-4AF3-974C-4C10D4355F30}",
+                                      "{2526CAEA-B202-4A61-9BBF-B74A4DE1BF41} 0"};
+    const struct {
+        const wchar_t* version;  // null: Wine's default, Windows 7
+        const wchar_t* tail;
+        const char* launch;  // launch path, then dropElevation
+    } rows[] = {
+        {nullptr, L"", "medium 1"},  {nullptr, L"/install", "medium 1"}, {nullptr, L"/scan now", "plain 0"},
+        {L"win10", L"", "plain 1"},  {L"win10", L"/silent", "plain 1"},  {L"win10", L"/scan now", "plain 0"},
+        {L"vista", L"", "medium 1"}, {L"win8", L"", "plain 1"},          {L"win81", L"", "medium 1"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(Utf8(row.version ? row.version : L"win7") + " [" + Utf8(row.tail) + "]");
+        ProgramVersion version(program, row.version);
+        ::DeleteFileW(product.TraceFile().c_str());
+        StartRecords records;
+        DWORD exitCode = 99;
+        product.Run(row.tail, exitCode);
+        EXPECT_EQ(exitCode, 0u);
+        EXPECT_NE(records.TrayArguments(true), "<not started>");
+
+        const std::vector<std::string> messages = TraceMessages(product.TraceFile());
+        const bool guarded = std::wstring(row.tail).find(L"/install") == std::wstring::npos;
+        const size_t expected = guarded ? 6 : 5;  // "/install" skips the uninstall guard
+        ASSERT_EQ(messages.size(), expected);
+        for (size_t i = 0; i + 1 < expected; ++i) EXPECT_EQ(messages[i].rfind(milestones[i], 0), 0u) << messages[i];
+        EXPECT_EQ(messages.back(), std::string("{3016B153-C6F9-4BF0-B03D-3D61224ADDC9} ") + row.launch);
     }
 }

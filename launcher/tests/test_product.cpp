@@ -10,11 +10,13 @@ std::wstring Signed(const std::wstring& relative) { return BinFolder() + L"\\..\
 
 }  // namespace
 
-TestProduct::TestProduct(const ProductOptions& options) : folder_(L"tqn-product"), program_(options.program) {
+TestProduct::TestProduct(const ProductOptions& options)
+    : folder_(L"tqn-product"), program_(options.installedAs.empty() ? options.program : options.installedAs) {
     const std::wstring& root = folder_.Path();
     extension_ = L"tqnlaunch-" + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(::GetTickCount64());
     ::CreateDirectoryW((root + L"\\config").c_str(), nullptr);
-    Copy(BinFolder() + L"\\" + options.program, options.program);
+    ::CreateDirectoryW((root + L"\\Logs").c_str(), nullptr);
+    Copy(BinFolder() + L"\\" + options.program, program_);
     Copy(BinFolder() + L"\\tray_probe.exe", L"tray_probe.exe");
     Copy(BinFolder() + L"\\uninstall_probe.exe", L"uninstall_probe.exe");
     Copy(Signed(L"env\\brennick\\ptl.tqm"), L"ptl.tqm");
@@ -32,7 +34,8 @@ TestProduct::TestProduct(const ProductOptions& options) : folder_(L"tqn-product"
                                "[CommonData]\nset EXT_NAME = \"" + Utf8(extension_) +
                                    "\"\nset TRAY_FILE = \"tray_probe.exe\"\n"
                                    "set UNINSTALL_FILE = \"uninstall_probe.exe\"\n"
-                                   "[Environment]\nset EXCEPTION_REPORT_METHOD = 0\n"));
+                                   "[Environment]\nset EXCEPTION_REPORT_METHOD = " +
+                                   std::to_string(options.traceMethod) + "\n"));
     EXPECT_TRUE(WriteFileBytes(root + L"\\config\\data.cfg",
                                "productPath = " + Utf8(options.recordedFolder.empty() ? root : options.recordedFolder) +
                                    "\n" + options.extraData));

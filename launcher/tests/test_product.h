@@ -19,6 +19,8 @@ struct ProductOptions {
     std::wstring configSigner = L"brennick";
     std::string extraData;                 // more data.cfg lines
     std::wstring recordedFolder;           // "productPath"; empty: this folder
+    std::wstring installedAs;              // the program's file name here; empty: as built
+    int traceMethod = 0;                   // EXCEPTION_REPORT_METHOD (4: Logs\launch.log)
 
     // The options changed one at a time.
     ProductOptions Program(std::wstring value) const { auto o = *this; o.program = std::move(value); return o; }
@@ -26,6 +28,8 @@ struct ProductOptions {
     ProductOptions ConfigSigner(std::wstring value) const { auto o = *this; o.configSigner = std::move(value); return o; }
     ProductOptions ExtraData(std::string value) const { auto o = *this; o.extraData = std::move(value); return o; }
     ProductOptions RecordedFolder(std::wstring value) const { auto o = *this; o.recordedFolder = std::move(value); return o; }
+    ProductOptions InstalledAs(std::wstring value) const { auto o = *this; o.installedAs = std::move(value); return o; }
+    ProductOptions TraceMethod(int value) const { auto o = *this; o.traceMethod = value; return o; }
 };
 
 class TestProduct {
@@ -37,6 +41,7 @@ public:
 
     const std::wstring& Path() const { return folder_.Path(); }
     bool Registered() const;
+    std::wstring TraceFile() const { return Path() + L"\\Logs\\launch.log"; }
 
     // Runs the program with a command-line tail, with environment variables
     // set for it (and removed afterwards); its output and exit code.
