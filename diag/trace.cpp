@@ -4,7 +4,6 @@
 
 #include <cstdarg>
 #include <cwchar>
-#include <iostream>
 #include <utility>
 
 #include "crypt/text_conversion.h"
@@ -86,6 +85,23 @@ bool WriteToFile(const std::wstring& path, const TraceTime& time, const std::wst
     return true;
 }
 
+// The console sink: the record and an end of line on standard output. A
+// console takes the wide text as it is; a file or pipe gets it as a text-mode
+// stream would (CR LF), in UTF-8. With no standard output the record is lost,
+// as it is with a stream that has nowhere to go.
+void WriteToStandardOutput(const std::wstring& record) {
+    const HANDLE output = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    if (output == nullptr || output == INVALID_HANDLE_VALUE) return;
+    DWORD mode = 0, written = 0;
+    if (::GetConsoleMode(output, &mode)) {
+        const std::wstring line = record + L"\r\n";
+        ::WriteConsoleW(output, line.c_str(), static_cast<DWORD>(line.size()), &written, nullptr);
+        return;
+    }
+    const std::string bytes = Utf8OfRecord(record + L"\n");
+    ::WriteFile(output, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
 std::optional<std::wstring> RunningProgramName() {
     wchar_t path[512] = {};
     const DWORD length = ::GetModuleFileNameW(nullptr, path, 512);
@@ -126,7 +142,6 @@ void TraceW(const wchar_t* format, ...) {
 
 bool WriteTraceRecord(const std::wstring& tag, const std::wstring& message, uint32_t method,
                       const std::wstring& path) {
-    std::wcout.clear();
     if (method == kTraceMethodNone || method == kTraceMethodNoneToo) return true;
     if (method == kTraceMethodConfigured) {
         method = GetTraceMethod();
@@ -148,7 +163,7 @@ bool WriteTraceRecord(const std::wstring& tag, const std::wstring& message, uint
         ::OutputDebugStringW(record.c_str());
         ::OutputDebugStringW(L"\n");
     } else {
-        std::wcout << record << std::endl;
+        WriteToStandardOutput(record);
     }
     return true;
 }

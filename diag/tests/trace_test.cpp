@@ -110,5 +110,31 @@ TEST_F(TraceTest, TaggedRecord) {
         << records_[0];
 }
 
+// Method 3 writes the record and an end of line to standard output; a file
+// there gets text-mode line ends and UTF-8.
+TEST_F(TraceTest, ConsoleSinkWritesToStandardOutput) {
+    wchar_t folder[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, folder);
+    const std::wstring path = std::wstring(folder) + L"tqn-trace-stdout-" + std::to_wstring(::GetCurrentProcessId());
+    const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                      CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    const HANDLE saved = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    ::SetStdHandle(STD_OUTPUT_HANDLE, file);
+    const bool written = WriteTraceRecord(L"", L"{X} \u00e9", kTraceMethodConsole, L"");
+    ::SetStdHandle(STD_OUTPUT_HANDLE, saved);
+    EXPECT_TRUE(written);
+    char bytes[512] = {};
+    DWORD read = 0;
+    ::SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+    ::ReadFile(file, bytes, sizeof bytes - 1, &read, nullptr);
+    ::CloseHandle(file);
+    const std::string text(bytes, read);
+    EXPECT_EQ(text.rfind("[ ", 0), 0u) << text;
+    const std::string end = " [diag_tests.exe]        [{X} \xC3\xA9]\r\n\r\n";
+    ASSERT_GT(text.size(), end.size());
+    EXPECT_EQ(text.substr(text.size() - end.size()), end) << text;
+}
+
 }  // namespace
 }  // namespace tqn
