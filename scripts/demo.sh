@@ -35,6 +35,17 @@ registration() {
 }
 trace_file="$WINEPREFIX/drive_c/ProgramData/Tarvolin/Logs/launch.log"
 trace_lines() { [ -f "$trace_file" ] && wc -l <"$trace_file" || echo 0; }
+# The launcher's trace tags in words, after each record.
+explain_trace() {
+  sed -e 's/\({35D4E22D-[^]]*\]\)$/\1  <- product folder confirmed/' \
+      -e 's/\({427D3012-[^]]*\] *\]\)$/\1  <- settings read (file to start)/' \
+      -e 's/\({5DEB6B52-[^ ]* 0\]\)$/\1  <- association check: damaged/' \
+      -e 's/\({5DEB6B52-[^ ]* 1\]\)$/\1  <- association check: intact/' \
+      -e 's/\({77D89E6C-[^]]*\]\)$/\1  <- association repaired/' \
+      -e 's/\({2526CAEA-[^ ]* 0\]\)$/\1  <- no uninstall running/' \
+      -e 's/\({2526CAEA-[^ ]* 1\]\)$/\1  <- an uninstall is running: nothing started/' \
+      -e 's/\({3016B153-[^ ]* \([a-z]*\) \([01]\)\]\)$/\1  <- tray program started by the \2 launch path (drop elevation: \3)/'
+}
 # One run of Launch.exe; what the stand-ins recorded says how they were started.
 launch() {  # description, command-line tail
   local before code
@@ -64,7 +75,8 @@ launch() {  # description, command-line tail
   done
   local after; after=$(trace_lines)
   if [ "$after" -gt "$before" ]; then
-    echo "  new trace lines:"; tail -n $((after - before)) "$trace_file" | tr -d '\r' | sed 's/^/    /'
+    echo "  new trace lines (with what each tag means):"
+    tail -n $((after - before)) "$trace_file" | tr -d '\r' | grep -v '^$' | explain_trace | sed 's/^/    /'
   else
     echo "  new trace lines: none"
   fi
@@ -73,6 +85,9 @@ launch() {  # description, command-line tail
 echo "Installing the demo product into $WINEPREFIX (C:\\Program Files\\Tarvolin),"
 echo "with the registration of .exe damaged as malware would leave it."
 "$root/scripts/install-product.sh" "$build" "$WINEPREFIX" --damage >/dev/null
+echo
+echo "(Under Wine every process is an elevated administrator, and a token's integrity cannot be"
+echo "lowered: a child started by the medium-integrity path still reports 0x3000.)"
 echo
 echo "The registration before:"
 registration
