@@ -14,6 +14,7 @@
 #include "environment/tests/test_support.h"
 #include "launcher/tests/test_product.h"
 #include "launcher/tests/tray_record.h"
+#include "platform/scoped_resource.h"
 
 using namespace tqn::testing;
 
@@ -125,6 +126,15 @@ TEST_F(Elevation, TheRealRelaunchStartsTheTrayProgramWithLaunch) {
 
 TEST_F(Elevation, AnAdministratorRepairsAndPassesTheCommandLineOn) {
     TestProduct product(ProductOptions().Program(L"launch_harness.exe"));
+    // The user's Explorer overrides of the extension, as malware leaves them.
+    const std::wstring explorer = product.ExplorerKey();
+    const auto set = [](const std::wstring& key, const wchar_t* name, const wchar_t* data) {
+        return ::RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), name, REG_SZ, data,
+                                 static_cast<DWORD>((wcslen(data) + 1) * sizeof(wchar_t)));
+    };
+    ASSERT_EQ(set(explorer + L"\\UserChoice", L"Progid", L"txtfile"), ERROR_SUCCESS);
+    ASSERT_EQ(set(explorer + L"\\OpenWithProgids", L"txtfile", L""), ERROR_SUCCESS);
+    ASSERT_EQ(set(explorer + L"\\OpenWithList", L"a", L"notepad.exe"), ERROR_SUCCESS);
     tqn::test::RecordExpectation tray;
     DWORD exitCode = 99;
     EXPECT_EQ(product.Run(L"/scan now", exitCode, {{L"TQN_HARNESS_RUNAS", L"33"}}), "");  // no runas call
@@ -134,4 +144,14 @@ TEST_F(Elevation, AnAdministratorRepairsAndPassesTheCommandLineOn) {
     const std::wstring commandLine = tqn::test::WideField(record, "command_line");
     EXPECT_EQ(commandLine.substr(commandLine.size() - 10), L" /scan now") << Utf8(commandLine);
     EXPECT_TRUE(product.Registered());
+    const auto keyExists = [](const std::wstring& key) {
+        tqn::ScopedKey opened;
+        return ::RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, opened.Receive()) == ERROR_SUCCESS;
+    };
+    EXPECT_FALSE(keyExists(explorer + L"\\UserChoice"));
+    EXPECT_FALSE(keyExists(explorer + L"\\OpenWithProgids"));
+    EXPECT_NE(::RegGetValueW(HKEY_CURRENT_USER, (explorer + L"\\OpenWithList").c_str(), L"a", RRF_RT_ANY, nullptr,
+                             nullptr, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_TRUE(keyExists(explorer + L"\\OpenWithList"));  // the list key itself stays, emptied
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/scoped_resource.h"
+
 namespace tqn::testing {
 
 namespace {
@@ -46,15 +48,17 @@ TestProduct::~TestProduct() {
     ::RegDeleteTreeW(HKEY_CLASSES_ROOT, (L"." + extension_).c_str());
     ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, (L"Software\\Classes\\." + extension_).c_str());
     ::RegDeleteTreeW(HKEY_CURRENT_USER, (L"Software\\Classes\\." + extension_).c_str());
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, ExplorerKey().c_str());
+}
+
+std::wstring TestProduct::ExplorerKey() const {
+    return L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\." + extension_;
 }
 
 bool TestProduct::Registered() const {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, (L"." + extension_).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
-        return false;
-    }
-    ::RegCloseKey(key);
-    return true;
+    ScopedKey key;
+    return ::RegOpenKeyExW(HKEY_CLASSES_ROOT, (L"." + extension_).c_str(), 0, KEY_READ, key.Receive()) ==
+           ERROR_SUCCESS;
 }
 
 std::string TestProduct::Run(const std::wstring& tail, DWORD& exitCode,

@@ -41,6 +41,8 @@ public:
 
     const std::wstring& Path() const { return folder_.Path(); }
     bool Registered() const;
+    // The current user's Explorer overrides for the product's extension (HKCU).
+    std::wstring ExplorerKey() const;
     std::wstring TraceFile() const { return Path() + L"\\Logs\\launch.log"; }
 
     // Runs the program with a command-line tail, with environment variables
