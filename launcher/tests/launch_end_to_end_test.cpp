@@ -113,18 +113,21 @@ TEST_F(LaunchEndToEnd, OutsideItsFolderOrWithAnUntrustedConfigurationNothingStar
     const struct {
         const char* what;
         ProductOptions options;
+        const wchar_t* tail;
     } rows[] = {
-        {"a copy outside the recorded folder", ProductOptions().RecordedFolder(installed.Path())},
-        {"a configuration module signed by somebody else", ProductOptions().ConfigSigner(L"thirdparty")},
+        {"a copy outside the recorded folder", ProductOptions().RecordedFolder(installed.Path()), L""},
+        {"a configuration module signed by somebody else", ProductOptions().ConfigSigner(L"thirdparty"), L""},
+        {"an uninstall without the uninstaller's file", ProductOptions().Uninstaller(false), L"/uninstall"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         TestProduct product(row.options);
         StartRecords records;
         DWORD exitCode = 99;
-        product.Run(L"", exitCode);
+        product.Run(row.tail, exitCode);
         EXPECT_EQ(exitCode, 0u);
         EXPECT_EQ(records.TrayArguments(false), "<not started>");
+        EXPECT_EQ(records.UninstallArguments(false), "<not started>");
         EXPECT_FALSE(product.Registered());  // nothing repaired either
     }
 }

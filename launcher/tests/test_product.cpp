@@ -20,7 +20,7 @@ TestProduct::TestProduct(const ProductOptions& options)
     ::CreateDirectoryW((root + L"\\Logs").c_str(), nullptr);
     Copy(BinFolder() + L"\\" + options.program, program_);
     Copy(BinFolder() + L"\\tray_probe.exe", L"tray_probe.exe");
-    Copy(BinFolder() + L"\\uninstall_probe.exe", L"uninstall_probe.exe");
+    if (options.withUninstaller) Copy(BinFolder() + L"\\uninstall_probe.exe", L"uninstall_probe.exe");
     Copy(Signed(L"env\\brennick\\ptl.tqm"), L"ptl.tqm");
     Copy(Signed(L"config\\" + options.configSigner + L"\\config.tqm"), L"config.tqm");
     Copy(Signed(L"script\\shared\\brennick\\script.dll"), L"script.dll");

@@ -16,6 +16,7 @@ namespace tqn::testing {
 struct ProductOptions {
     std::wstring program = L"Launch.exe";  // from the build's binary folder
     bool withStringModule = true;
+    bool withUninstaller = true;
     std::wstring configSigner = L"brennick";
     std::string extraData;                 // more data.cfg lines
     std::wstring recordedFolder;           // "productPath"; empty: this folder
@@ -25,6 +26,7 @@ struct ProductOptions {
     // The options changed one at a time.
     ProductOptions Program(std::wstring value) const { auto o = *this; o.program = std::move(value); return o; }
     ProductOptions StringModule(bool value) const { auto o = *this; o.withStringModule = value; return o; }
+    ProductOptions Uninstaller(bool value) const { auto o = *this; o.withUninstaller = value; return o; }
     ProductOptions ConfigSigner(std::wstring value) const { auto o = *this; o.configSigner = std::move(value); return o; }
     ProductOptions ExtraData(std::string value) const { auto o = *this; o.extraData = std::move(value); return o; }
     ProductOptions RecordedFolder(std::wstring value) const { auto o = *this; o.recordedFolder = std::move(value); return o; }
