@@ -1,8 +1,10 @@
 #include "trust/trusted_loader.h"
 
 #include <utility>
+#include <vector>
 
 #include "platform/scoped_resource.h"
+#include "platform/sync_object.h"
 #include "trust/certificate_tool.h"
 #include "trust/load_order.h"
 #include "trust/trust_rules.h"
@@ -16,16 +18,95 @@ std::function<void(const std::wstring&)>& BeforeLoadHook() {
     return hook;
 }
 
+std::function<void(const std::wstring&)>& VerificationHook() {
+    static std::function<void(const std::wstring&)> hook;
+    return hook;
+}
+
+// The modules this process verified and loaded, with their file names as the
+// loader reports them. An entry may outlive its module; it is only consulted
+// together with a module that the loader still holds at that very path.
+struct VerifiedModule {
+    HMODULE module;
+    std::wstring path;
+};
+SyncObjectEx g_verifiedLock;
+std::vector<VerifiedModule>& VerifiedModules() {
+    static std::vector<VerifiedModule> modules;
+    return modules;
+}
+
+// Size, then fill: neither name has a fixed limit.
+std::wstring FullPathOf(const std::wstring& path) {
+    const DWORD size = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0) return {};
+    std::wstring full(size, L'\0');
+    const DWORD length = ::GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
+    if (length == 0 || length >= size) return {};
+    full.resize(length);
+    return full;
+}
+
+std::wstring FileNameOfModule(HMODULE module) {
+    for (DWORD size = 512; size <= 32768; size *= 2) {
+        std::wstring name(size, L'\0');
+        const DWORD length = ::GetModuleFileNameW(module, name.data(), size);
+        if (length == 0) return {};
+        if (length < size) {
+            name.resize(length);
+            return name;
+        }
+    }
+    return {};
+}
+
+bool SameFileName(const std::wstring& a, const std::wstring& b) {
+    return !a.empty() && ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+// While a module stays loaded, LoadLibraryW hands back the image already
+// mapped for its path, whatever lies on disk now: testing the file again
+// would prove nothing about the code that runs. So a module that this
+// process verified and still holds at the requested full path gets one more
+// reference and no second test. Anything else (another path, a module loaded
+// without the tests, one freed since) is tested as a new load.
+HMODULE ReferenceVerifiedModule(const std::wstring& path) {
+    const std::wstring full = FullPathOf(path);
+    if (full.empty()) return nullptr;
+    ScopedLibrary reference;
+    if (!::GetModuleHandleExW(0, full.c_str(), reference.Receive())) return nullptr;
+    const std::wstring loaded = FileNameOfModule(reference.Get());
+    if (!SameFileName(loaded, full)) return nullptr;
+    SyncObjectEx::Guard guard(g_verifiedLock);
+    for (const VerifiedModule& verified : VerifiedModules()) {
+        if (verified.module == reference.Get() && SameFileName(verified.path, loaded)) return reference.Take();
+    }
+    return nullptr;
+}
+
+void RememberVerified(HMODULE module) {
+    const std::wstring loaded = FileNameOfModule(module);
+    SyncObjectEx::Guard guard(g_verifiedLock);
+    std::vector<VerifiedModule>& modules = VerifiedModules();
+    // A handle seen before belonged to a module freed since: its entry goes.
+    std::erase_if(modules, [module](const VerifiedModule& old) { return old.module == module; });
+    if (!loaded.empty()) modules.push_back({module, loaded});
+}
+
 // Runs the caller's order of tests and loads the file only if they passed.
 // The file is held open for reading, refusing writers and deletion (and so
 // renames), from before the first test until LoadLibraryW has returned: the
 // file tested is the file loaded. A file that cannot be held (missing, or
 // open for writing elsewhere) is treated as missing.
 HMODULE LoadIfTestsPass(const std::wstring& path, bool (*testsPass)(const TrustTests&)) {
+    if (HMODULE loaded = ReferenceVerifiedModule(path)) return loaded;
+
     ScopedFileHandle hold(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!hold) return nullptr;
 
+    if (VerificationHook()) VerificationHook()(path);
     const TrustTests tests{
         [&path] { return static_cast<int32_t>(VerifyFileTrust(path)); },
         [&path](const std::wstring& expected) { return CompareSignerName(path, expected); },
@@ -33,7 +114,9 @@ HMODULE LoadIfTestsPass(const std::wstring& path, bool (*testsPass)(const TrustT
     if (!testsPass(tests)) return nullptr;
 
     if (BeforeLoadHook()) BeforeLoadHook()(path);
-    return ::LoadLibraryW(path.c_str());
+    HMODULE module = ::LoadLibraryW(path.c_str());
+    if (module != nullptr) RememberVerified(module);
+    return module;
 }
 
 }  // namespace
@@ -68,6 +151,10 @@ HMODULE LoadTrustedConfigModule(const std::wstring& path) {
 
 HMODULE LoadTrustedScriptModule(const std::wstring& path) {
     return LoadIfTestsPass(path, ScriptModuleTestsPass);
+}
+
+void SetVerificationHookForTesting(std::function<void(const std::wstring&)> hook) {
+    VerificationHook() = std::move(hook);
 }
 
 void SetBeforeLoadHookForTesting(std::function<void(const std::wstring&)> hook) {

@@ -24,10 +24,16 @@ int CompareSignerName(const std::wstring& path, const std::wstring& expected);
 // The three callers' orders of tests. Each returns the loaded module (the
 // caller owns it and frees it) or null when nothing was loaded. The file is
 // held open against writing and deletion from before the first test until
-// LoadLibraryW has returned, so the file tested is the file loaded.
+// LoadLibraryW has returned, so the file tested is the file loaded. A module
+// that this process verified and still has loaded from the same full path
+// takes one more reference without being tested again.
 HMODULE LoadTrustedPathTool(const std::wstring& path);
 HMODULE LoadTrustedConfigModule(const std::wstring& path);
 HMODULE LoadTrustedScriptModule(const std::wstring& path);
+
+// Test seam: runs each time a file is about to be tested, with its path. An
+// empty function removes the hook.
+void SetVerificationHookForTesting(std::function<void(const std::wstring&)> hook);
 
 // Test seam: runs after both tests passed and just before LoadLibraryW, with
 // the path about to be loaded. An empty function removes the hook.

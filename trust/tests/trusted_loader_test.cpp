@@ -67,6 +67,7 @@ protected:
         SetTraceSources({});
         ResetTraceCaches();
         SetBeforeLoadHookForTesting(nullptr);
+        SetVerificationHookForTesting(nullptr);
         SetTrustStatusForTesting(nullptr);
         WIN32_FIND_DATAW found{};
         const std::wstring pattern = scratch_ + L"\\*";
@@ -203,8 +204,11 @@ TEST_F(TrustedLoaderTest, MissingFile) {
     }
 }
 
-// Nothing is cached: each request tests the file as it is now.
-TEST_F(TrustedLoaderTest, EveryRequestTestsAgain) {
+// A module freed since its load is tested again as the file is now, and
+// refused when that file is not trusted.
+TEST_F(TrustedLoaderTest, AFreedModuleIsTestedAgain) {
+    int tested = 0;
+    SetVerificationHookForTesting([&tested](const std::wstring&) { ++tested; });
     const std::wstring path = scratch_ + L"\\module.tqm";
     ASSERT_TRUE(::CopyFileW(SignedCopy(L"unsigned").c_str(), path.c_str(), FALSE));
     EXPECT_EQ(LoadTrustedPathTool(path), nullptr);
@@ -212,20 +216,45 @@ TEST_F(TrustedLoaderTest, EveryRequestTestsAgain) {
     ScopedLibrary module(LoadTrustedPathTool(path));
     EXPECT_TRUE(module);
     module.Reset();
+    ASSERT_EQ(::GetModuleHandleW(path.c_str()), nullptr);
     ASSERT_TRUE(::CopyFileW(SignedCopy(L"thirdparty").c_str(), path.c_str(), FALSE));
     EXPECT_EQ(LoadTrustedPathTool(path), nullptr);
+    EXPECT_EQ(tested, 3);
 }
 
-// A module already in the process loads again through the tests (one more reference).
-TEST_F(TrustedLoaderTest, AlreadyLoadedModule) {
+// A module this process verified and still holds is not tested again when
+// asked for by the same full path, however spelt: it gets one more reference.
+// A copy at another path is a new load and is tested.
+TEST_F(TrustedLoaderTest, AModuleStillLoadedIsNotTestedAgain) {
+    std::vector<std::wstring> tested;
+    SetVerificationHookForTesting([&tested](const std::wstring& path) { tested.push_back(path); });
     const std::wstring path = Place(L"halvreth", L"twice.tqm");
+    const std::wstring copy = Place(L"halvreth", L"copy.tqm");
     ScopedLibrary first(LoadTrustedScriptModule(path));
     ASSERT_TRUE(first);
-    ScopedLibrary second(LoadTrustedScriptModule(path));
+    ScopedLibrary second(LoadTrustedConfigModule(scratch_ + L"\\.\\TWICE.TQM"));
     EXPECT_EQ(second.Get(), first.Get());
+    ScopedLibrary other(LoadTrustedPathTool(copy));
+    EXPECT_TRUE(other);
+    EXPECT_NE(other.Get(), first.Get());
+    EXPECT_EQ(tested, (std::vector<std::wstring>{path, copy}));
+    // Two references: the module stays until both are gone.
     second.Reset();
+    EXPECT_EQ(::GetModuleHandleW(path.c_str()), first.Get());
     first.Reset();
     EXPECT_EQ(::GetModuleHandleW(path.c_str()), nullptr);
+}
+
+// A module in the process that was not loaded through the tests (as the
+// string module is) is tested on its first trusted load.
+TEST_F(TrustedLoaderTest, AModuleLoadedWithoutTheTestsIsTested) {
+    int tested = 0;
+    SetVerificationHookForTesting([&tested](const std::wstring&) { ++tested; });
+    const std::wstring path = Place(L"unsigned", L"plain.tqm");
+    ScopedLibrary plain(::LoadLibraryW(path.c_str()));
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(LoadTrustedScriptModule(path), nullptr);
+    EXPECT_EQ(tested, 1);
 }
 
 // Between the tests and the load nobody can replace, overwrite, rename or
