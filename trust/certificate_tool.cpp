@@ -124,14 +124,15 @@ int CertificateToolEx::ReadSignerName(const ObejctInterface& object, std::wstrin
         TraceW(L"{25E193A5-C033-4908-B25F-D08E8E04EA17} %x\n", error);
         return kSignerNameUnreadable;
     }
-    if (::CertGetNameStringW(certificate.Get(), CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr,
-                             static_cast<wchar_t*>(text.Get()), length) == 0) {
+    const DWORD written = ::CertGetNameStringW(certificate.Get(), CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr,
+                                               static_cast<wchar_t*>(text.Get()), length);
+    if (written == 0) {
         const DWORD error = ::GetLastError();
         TraceW(L"{B0C9A2AD-4088-429F-8A52-A272D0867F2F}");
         TraceW(L"{25E193A5-C033-4908-B25F-D08E8E04EA17} %x\n", error);
         return kSignerNameUnreadable;
     }
-    name.assign(static_cast<const wchar_t*>(text.Get()));
+    name = SignerNameFromBuffer(static_cast<const wchar_t*>(text.Get()), written <= length ? written : length);
     return kNameRead;
 }
 

@@ -33,6 +33,11 @@ int CompareNamesIgnoringCase(const std::wstring& a, const std::wstring& b) {
     return a.size() < b.size() ? -1 : 1;
 }
 
+std::wstring SignerNameFromBuffer(const wchar_t* text, uint32_t written) {
+    if (text == nullptr || written == 0) return {};
+    return std::wstring(text, written - 1);
+}
+
 int SignerComparisonResult(bool nameRead, const std::wstring& name, const std::wstring& expected) {
     if (!nameRead || name.empty()) return -2;
     return CompareNamesIgnoringCase(name, expected);

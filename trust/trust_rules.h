@@ -24,6 +24,11 @@ bool IsUnusualNoSignatureResult(int32_t result);
 // letters fold, as in the C locale.
 int CompareNamesIgnoringCase(const std::wstring& a, const std::wstring& b);
 
+// The name CertGetNameStringW wrote: all `written` characters but the final
+// terminator, so a NUL inside the certificate's name stays part of it (and
+// "Brennick Corp." followed by a NUL and more text never matches).
+std::wstring SignerNameFromBuffer(const wchar_t* text, uint32_t written);
+
 // What CompareSignerName returns: -2 when no name was read or it is empty,
 // else the case-insensitive comparison with expected.
 int SignerComparisonResult(bool nameRead, const std::wstring& name, const std::wstring& expected);

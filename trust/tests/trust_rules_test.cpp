@@ -62,6 +62,17 @@ TEST(SignerComparisonTest, WholeNamesIgnoringCase) {
     }
 }
 
+// The whole name the certificate gives is compared: a NUL inside it does not
+// end it early.
+TEST(SignerComparisonTest, EmbeddedNulNeverMatches) {
+    const wchar_t written[] = L"Brennick Corp.\0Mallory";  // as CertGetNameStringW fills it
+    const std::wstring name = SignerNameFromBuffer(written, sizeof written / sizeof written[0]);
+    EXPECT_EQ(name.size(), 22u);
+    EXPECT_NE(SignerComparisonResult(true, name, L"Brennick Corp."), 0);
+    EXPECT_EQ(SignerComparisonResult(true, SignerNameFromBuffer(L"Brennick Corp.", 15), L"Brennick Corp."), 0);
+    EXPECT_EQ(SignerNameFromBuffer(L"x", 0), L"");
+}
+
 // The ordering is consistent in both directions.
 TEST(SignerComparisonTest, OrderingSign) {
     EXPECT_LT(CompareNamesIgnoringCase(L"Brennick Corp", L"Brennick Corp."), 0);
