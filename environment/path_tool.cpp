@@ -68,8 +68,17 @@ bool BindPathTool(const std::wstring& folder) {
 }
 
 int32_t InitializePathTool(uint32_t flags, const std::wstring& folder) {
-    const std::wstring productFolder = folder.empty() ? ProductFolder() : folder;
-    if (!BindPathTool(productFolder)) return 0;
+    // A stored folder without a trusted path tool does not stop the start:
+    // the program folder is tried next.
+    std::wstring productFolder;
+    const std::wstring shared = folder.empty() ? GlobalData().ReadProductFolder() : std::wstring();
+    for (const std::wstring& candidate : ProductFolderCandidates(folder, shared, ProgramFolder())) {
+        if (BindPathTool(candidate)) {
+            productFolder = candidate;
+            break;
+        }
+    }
+    if (productFolder.empty()) return 0;
     const auto initialize = SlotAs<ptl::InitializeFn>(ptl::kInitialize);
     const std::wstring token = BuildCallerToken();
     return initialize(ptl::kDataFileName, productFolder.c_str(), token.c_str(), flags);

@@ -4,6 +4,7 @@
 
 #include "environment/caller_token.h"
 #include "environment/global_data.h"
+#include "environment/path_tool_choice.h"
 #include "platform/module_path.h"
 #include "platform/scoped_resource.h"
 #include "script/script_block_reader.h"
@@ -30,9 +31,7 @@ void CallIfPresent(script::NoArgFn fn) {
 }
 
 std::wstring ScriptFolder(const std::wstring& folder) {
-    if (!folder.empty()) return folder;
-    std::wstring productFolder = GlobalData().ReadProductFolder();
-    return productFolder.empty() ? ProgramFolder() : productFolder;
+    return ChooseProductFolder(folder, GlobalData().ReadProductFolder(), ProgramFolder());
 }
 
 }  // namespace

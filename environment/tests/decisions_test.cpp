@@ -109,6 +109,39 @@ TEST(PathToolChoice, ProductFolderPrefersRequestedThenSharedThenProgram) {
     }
 }
 
+// A folder any process may have written is taken only in the plain form.
+TEST(PathToolChoice, StoredFolderOnlyAsAPlainDriveFolder) {
+    struct Case {
+        const wchar_t* folder;
+        bool plain;
+    };
+    const Case cases[] = {
+        {L"C:\\Program Files\\Tarvolin", true}, {L"d:\\a b\\c.d", true}, {L"C:\\", true},
+        {L"C:\\Product\\", true},                  // one trailing backslash
+        {L"", false}, {L"C:", false}, {L"C:Product", false}, {L"\\Product", false}, {L"Product", false},
+        {L"1:\\x", false}, {L"..\\x", false},
+        {L"C:\\a\\..\\b", false}, {L"C:\\a\\.\\b", false}, {L"C:\\a\\..", false}, {L"C:\\.", false},
+        {L"C:\\a.\\b", false}, {L"C:\\a \\b", false}, {L"C:\\...", false},  // names Windows would shorten
+        {L"C:\\a\\\\b", false}, {L"C:\\a\\\\", false},                     // empty names
+        {L"\\\\server\\share\\x", false}, {L"\\\\?\\C:\\x", false}, {L"\\\\.\\C:\\x", false},
+        {L"C:/x", false}, {L"C:\\a/b", false}, {L"C:\\a/../b", false},
+        {L"C:\\a:stream", false}, {L"C:\\a*", false}, {L"C:\\a?", false}, {L"C:\\a\x01b", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(IsPlainDriveFolder(c.folder), c.plain) << testing::PrintToString(std::wstring(c.folder));
+    }
+}
+
+TEST(PathToolChoice, CandidatesStoredFolderThenProgramFolder) {
+    using List = std::vector<std::wstring>;
+    EXPECT_EQ(ProductFolderCandidates(L"E:\\x", L"D:\\P", L"C:\\bin"), List{L"E:\\x"});
+    EXPECT_EQ(ProductFolderCandidates(L"", L"D:\\P", L"C:\\bin"), (List{L"D:\\P", L"C:\\bin"}));
+    EXPECT_EQ(ProductFolderCandidates(L"", L"C:\\bin", L"C:\\bin"), List{L"C:\\bin"});
+    EXPECT_EQ(ProductFolderCandidates(L"", L"\\\\server\\share", L"C:\\bin"), List{L"C:\\bin"});
+    EXPECT_EQ(ProductFolderCandidates(L"", L"", L"C:\\bin"), List{L"C:\\bin"});
+    EXPECT_EQ(ChooseProductFolder(L"", L"P", L"C:\\bin"), L"C:\\bin");  // relative: not taken
+}
+
 TEST(PathToolChoice, LookupExportNewerThenOlderThenNone) {
     EXPECT_EQ(ChooseLookupExport(true, true), LookupExport::Newer);
     EXPECT_EQ(ChooseLookupExport(true, false), LookupExport::Newer);

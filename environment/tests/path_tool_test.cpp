@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -270,6 +271,53 @@ TEST_F(PathTool, ProgramFolderIsUsedWhenTheBlockHoldsNone) {
     const std::string expected = "init=1\nmodule=" + testing::Utf8(folder) + "\\ptl.tqm\nlog=" +
                                  testing::Utf8(folder) + "\\data\\Logs\n";
     EXPECT_EQ(_stricmp(output.c_str(), expected.c_str()), 0) << output << "\nexpected:\n" << expected;
+}
+
+// What another process may leave in the block's folder field, and the whole
+// block overwritten with random bytes: the program beside its own trusted
+// path tool still starts it from the program folder.
+TEST_F(PathTool, HostileStoredFolderFallsBackToTheProgramFolder) {
+    const std::wstring folder = MakeProductFolder(L"brennick\\ptl.tqm");
+    const std::wstring probe = folder + L"\\path_tool_probe.exe";
+    ASSERT_TRUE(::CopyFileW((testing::BinFolder() + L"\\path_tool_probe.exe").c_str(), probe.c_str(), FALSE));
+    ScratchFolder untrusted;  // a plain folder whose path tool fails the trust tests
+    ASSERT_TRUE(::CopyFileW(testing::SignedCopy(L"thirdparty\\ptl.tqm").c_str(),
+                            (untrusted.Path() + L"\\ptl.tqm").c_str(), FALSE));
+    ASSERT_TRUE(testing::WriteFileBytes(untrusted.Path() + L"\\ptl.dat", kData));
+
+    GlobalProductFolderReset reset;
+    const std::span<uint8_t> block = GlobalSharedBlock().Bytes();
+    ASSERT_FALSE(block.empty());
+    const std::vector<uint8_t> saved(block.begin(), block.end());
+    const struct {
+        const char* what;
+        std::wstring stored;  // empty: random bytes over the whole block
+    } rows[] = {
+        {"a relative folder", L"Tarvolin"},
+        {"a UNC folder", L"\\\\server\\share\\Tarvolin"},
+        {"a folder with dots", folder + L"\\..\\" + folder.substr(folder.rfind(L'\\') + 1)},
+        {"a folder without a trusted path tool", untrusted.Path()},
+        {"random bytes", L""},
+    };
+    std::srand(7);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        if (row.stored.empty()) {
+            for (uint8_t& byte : block) byte = static_cast<uint8_t>(std::rand());
+        } else {
+            std::wstring hex;
+            ASSERT_TRUE(StringCryptToolW().EncryptToHex(row.stored, hex));
+            ASSERT_TRUE(WriteSharedField(GlobalSharedBlock(), kProductFolderField, hex));
+            ASSERT_EQ(GlobalData().ReadProductFolder(), row.stored);
+        }
+        std::string output;
+        DWORD exitCode = 99;
+        ASSERT_TRUE(testing::RunProgram(L"\"" + probe + L"\"", output, exitCode));
+        std::copy(saved.begin(), saved.end(), block.begin());
+        EXPECT_EQ(exitCode, 0u) << output;
+        const std::string expected = "init=1\nmodule=" + testing::Utf8(folder) + "\\ptl.tqm\n";
+        EXPECT_EQ(_strnicmp(output.c_str(), expected.c_str(), expected.size()), 0) << output;
+    }
 }
 
 TEST_F(PathTool, ModuleAcceptsOnlyTheLaunchersToken) {
