@@ -3,7 +3,10 @@
 #include <windows.h>
 
 #include "launcher/startup.h"
+#include "platform/dll_search.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
+    // Before any module loads: nothing by name from the current folder or PATH.
+    tqn::RestrictDllSearch();
     return tqn::RunLauncher(commandLine != nullptr ? commandLine : L"");
 }

@@ -6,6 +6,7 @@
 #include "environment/named_mapping.h"
 #include "environment/path_tool.h"
 #include "platform/file_attributes.h"
+#include "platform/dll_search.h"
 #include "platform/scoped_resource.h"
 #include "strings/skin_choice.h"
 
@@ -50,7 +51,7 @@ bool SkinStringTable::Initialize() {
     RebindPathTool();
     std::wstring modulePath;
     GetFilePathVariable(L"UTIL_FOLDER", L"STRING_MODULE", modulePath);
-    ScopedLibrary module(::LoadLibraryW(modulePath.c_str()));
+    ScopedLibrary module(LoadModuleFromItsFolder(modulePath));
     if (!module) return false;
 
     const auto initializeV2 = Export<InitializeV2Fn>(module.Get(), "Initialize_V2");

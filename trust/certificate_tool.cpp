@@ -37,11 +37,11 @@ std::function<LONG(const wchar_t*)>& TrustStatusOverride() {
 
 }  // namespace
 
-HRESULT CertificateToolEx::VerifyFileTrust(const wchar_t* path) const {
+HRESULT CertificateToolEx::VerifyFileTrust(const wchar_t* path, HANDLE heldFile) const {
     WINTRUST_FILE_INFO file{};
     file.cbStruct = sizeof(WINTRUST_FILE_INFO);
     file.pcwszFilePath = path;
-    file.hFile = nullptr;
+    file.hFile = heldFile;
     file.pgKnownSubject = nullptr;
 
     WINTRUST_DATA data{};

@@ -48,7 +48,8 @@ public:
 
     // WinVerifyTrustEx under the generic chain-verification policy, without
     // revocation checks. Zero or above means trusted.
-    HRESULT VerifyFileTrust(const wchar_t* path) const;
+    // With a handle to the file open for reading, the check reads through it.
+    HRESULT VerifyFileTrust(const wchar_t* path, HANDLE file = nullptr) const;
 
     // Reads the first signer's simple display name. name is set only when the
     // result is kNameRead.

@@ -1,8 +1,11 @@
 #include "trust/trusted_loader.h"
 
+#include <optional>
 #include <utility>
 #include <vector>
 
+#include "diag/trace.h"
+#include "platform/dll_search.h"
 #include "platform/scoped_resource.h"
 #include "platform/sync_object.h"
 #include "trust/certificate_tool.h"
@@ -60,6 +63,38 @@ std::wstring FileNameOfModule(HMODULE module) {
     return {};
 }
 
+std::function<std::wstring(HMODULE)>& LoadedFileNameSeam() {
+    static std::function<std::wstring(HMODULE)> seam;
+    return seam;
+}
+
+// The volume and the file index: the same file whatever name reaches it.
+struct FileIdentity {
+    DWORD volume = 0;
+    DWORD indexHigh = 0;
+    DWORD indexLow = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+std::optional<FileIdentity> IdentityOf(HANDLE file) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(file, &info)) return std::nullopt;
+    return FileIdentity{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+}
+
+// True when the file the loader names for the module is the file held open.
+bool LoadedFromHeldFile(HMODULE module, HANDLE held) {
+    const std::wstring name =
+        LoadedFileNameSeam() ? LoadedFileNameSeam()(module) : FileNameOfModule(module);
+    if (name.empty()) return false;
+    ScopedFileHandle loaded(::CreateFileW(name.c_str(), FILE_READ_ATTRIBUTES,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!loaded) return false;
+    const std::optional<FileIdentity> heldIdentity = IdentityOf(held);
+    return heldIdentity && heldIdentity == IdentityOf(loaded.Get());
+}
+
 bool SameFileName(const std::wstring& a, const std::wstring& b) {
     return !a.empty() && ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
                                                 static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
@@ -108,22 +143,29 @@ HMODULE LoadIfTestsPass(const std::wstring& path, bool (*testsPass)(const TrustT
 
     if (VerificationHook()) VerificationHook()(path);
     const TrustTests tests{
-        [&path] { return static_cast<int32_t>(VerifyFileTrust(path)); },
+        [&path, &hold] { return static_cast<int32_t>(VerifyFileTrust(path, hold.Get())); },
         [&path](const std::wstring& expected) { return CompareSignerName(path, expected); },
     };
     if (!testsPass(tests)) return nullptr;
 
     if (BeforeLoadHook()) BeforeLoadHook()(path);
-    HMODULE module = ::LoadLibraryW(path.c_str());
-    if (module != nullptr) RememberVerified(module);
-    return module;
+    ScopedLibrary module(LoadModuleFromItsFolder(path));
+    if (!module) return nullptr;
+    // A redirection (a ".local" folder, a manifest, an image already mapped
+    // for that name) could hand back another file than the one tested.
+    if (!LoadedFromHeldFile(module.Get(), hold.Get())) {
+        TraceW(L"{6C0B7F43-5D2E-4B8A-9E51-0F3A7C2D94B6} [%s]", path.c_str());
+        return nullptr;
+    }
+    RememberVerified(module.Get());
+    return module.Take();
 }
 
 }  // namespace
 
-HRESULT VerifyFileTrust(const std::wstring& path) {
+HRESULT VerifyFileTrust(const std::wstring& path, HANDLE heldFile) {
     CertificateToolEx tool;
-    return tool.VerifyFileTrust(path.c_str());
+    return tool.VerifyFileTrust(path.c_str(), heldFile);
 }
 
 bool GetSignerName(const std::wstring& path, std::wstring& name) {
@@ -155,6 +197,10 @@ HMODULE LoadTrustedScriptModule(const std::wstring& path) {
 
 void SetVerificationHookForTesting(std::function<void(const std::wstring&)> hook) {
     VerificationHook() = std::move(hook);
+}
+
+void SetLoadedFileNameForTesting(std::function<std::wstring(HMODULE)> fileName) {
+    LoadedFileNameSeam() = std::move(fileName);
 }
 
 void SetBeforeLoadHookForTesting(std::function<void(const std::wstring&)> hook) {

@@ -10,8 +10,9 @@
 
 namespace tqn {
 
-// The trust test. Zero or above means trusted.
-HRESULT VerifyFileTrust(const std::wstring& path);
+// The trust test. Zero or above means trusted. Given a handle to the file
+// open for reading, the test reads the file through it.
+HRESULT VerifyFileTrust(const std::wstring& path, HANDLE heldFile = nullptr);
 
 // Reads the first signer's simple display name. True and name set only when
 // the whole reading succeeded; otherwise false and name left untouched.
@@ -24,7 +25,8 @@ int CompareSignerName(const std::wstring& path, const std::wstring& expected);
 // The three callers' orders of tests. Each returns the loaded module (the
 // caller owns it and frees it) or null when nothing was loaded. The file is
 // held open against writing and deletion from before the first test until
-// LoadLibraryW has returned, so the file tested is the file loaded. A module
+// LoadLibraryW has returned, and the module the loader mapped must be that
+// very file (volume and file index), so the file tested is the file loaded. A module
 // that this process verified and still has loaded from the same full path
 // takes one more reference without being tested again.
 HMODULE LoadTrustedPathTool(const std::wstring& path);
@@ -34,6 +36,11 @@ HMODULE LoadTrustedScriptModule(const std::wstring& path);
 // Test seam: runs each time a file is about to be tested, with its path. An
 // empty function removes the hook.
 void SetVerificationHookForTesting(std::function<void(const std::wstring&)> hook);
+
+// Test seam: the file name taken as the loaded module's when the loader's
+// module is compared with the file that was tested (the real one when the
+// function is empty). An empty function removes the seam.
+void SetLoadedFileNameForTesting(std::function<std::wstring(HMODULE)> fileName);
 
 // Test seam: runs after both tests passed and just before LoadLibraryW, with
 // the path about to be loaded. An empty function removes the hook.

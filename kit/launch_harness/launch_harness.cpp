@@ -13,6 +13,7 @@
 #include "kit/testsupport/console_text.h"
 #include "launcher/relaunch.h"
 #include "launcher/startup.h"
+#include "platform/dll_search.h"
 
 namespace {
 
@@ -26,6 +27,7 @@ std::wstring TakeVariable(const wchar_t* name) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
+    tqn::RestrictDllSearch();  // as Launch.exe does first
     if (TakeVariable(L"TQN_HARNESS_ADMIN") == L"0") {
         tqn::SetIsAdministratorForTesting([] { return false; });
     }

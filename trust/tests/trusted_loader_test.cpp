@@ -68,6 +68,7 @@ protected:
         ResetTraceCaches();
         SetBeforeLoadHookForTesting(nullptr);
         SetVerificationHookForTesting(nullptr);
+        SetLoadedFileNameForTesting(nullptr);
         SetTrustStatusForTesting(nullptr);
         WIN32_FIND_DATAW found{};
         const std::wstring pattern = scratch_ + L"\\*";
@@ -255,6 +256,27 @@ TEST_F(TrustedLoaderTest, AModuleLoadedWithoutTheTestsIsTested) {
     ASSERT_TRUE(plain);
     EXPECT_EQ(LoadTrustedScriptModule(path), nullptr);
     EXPECT_EQ(tested, 1);
+}
+
+// The module the loader hands back must be the file that was tested: when it
+// names another file (here through the seam: an identical copy), the module is
+// released and nothing is loaded; the same file by another spelling passes.
+TEST_F(TrustedLoaderTest, TheLoadedModuleMustBeTheTestedFile) {
+    const std::wstring path = Place(L"brennick", L"tested.tqm");
+    const std::wstring copy = Place(L"brennick", L"other.tqm");
+    for (const NamedLoader& loader : kLoaders) {
+        SetLoadedFileNameForTesting([&copy](HMODULE) { return copy; });
+        traces_.clear();
+        EXPECT_EQ(loader.load(path), nullptr) << loader.name;
+        EXPECT_EQ(::GetModuleHandleW(path.c_str()), nullptr) << loader.name;
+        ASSERT_EQ(traces_.size(), 1u) << loader.name;
+        EXPECT_NE(traces_[0].find(L"{6C0B7F43-5D2E-4B8A-9E51-0F3A7C2D94B6} [" + path + L"]"), std::wstring::npos);
+
+        SetLoadedFileNameForTesting([this](HMODULE) { return scratch_ + L"\\.\\TESTED.TQM"; });
+        ScopedLibrary module(loader.load(path));
+        EXPECT_TRUE(module) << loader.name;
+    }
+    SetLoadedFileNameForTesting(nullptr);
 }
 
 // Between the tests and the load nobody can replace, overwrite, rename or
