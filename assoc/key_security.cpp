@@ -52,16 +52,16 @@ bool AllocateTrusteeSid(Trustee trustee, ScopedSid& sid) {
 bool UnlockOneKey(bool isNt, const std::wstring& rootName, HKEY root, const std::wstring& path,
                   bool wasSaved, SecurityRestoreList& saved, TrusteeMask trustees) {
     ScopedKey key;
-    if (OpenRegistryKey(root, path, kGrantAccess, key) == ERROR_SUCCESS) {
+    if (OpenRegistryKey(root, path, kGrantAccess, key, LinkHandling::KeyItself) == ERROR_SUCCESS) {
         const bool granted = GrantFullAccess(isNt, key.Get(), trustees);
         key.Reset();
         if (granted) return true;
     }
-    if (OpenRegistryKey(root, path, WRITE_OWNER, key) != ERROR_SUCCESS) return false;
+    if (OpenRegistryKey(root, path, WRITE_OWNER, key, LinkHandling::KeyItself) != ERROR_SUCCESS) return false;
     if (!TakeOwnership(isNt, key.Get())) return false;
     key.Reset();
     if (!wasSaved) SaveKeySecurity(isNt, rootName, path, saved);
-    if (OpenRegistryKey(root, path, kGrantAccess, key) != ERROR_SUCCESS) return false;
+    if (OpenRegistryKey(root, path, kGrantAccess, key, LinkHandling::KeyItself) != ERROR_SUCCESS) return false;
     return GrantFullAccess(isNt, key.Get(), trustees);
 }
 
@@ -70,8 +70,9 @@ void WriteBack(const SavedKeySecurity& record) {
     // Only the rights the write needs, so a key that grants no more than that
     // is still put back.
     ScopedKey key;
-    if (OpenRegistryKey(record.rootKey, record.keyPath, WRITE_DAC | WRITE_OWNER, key) != ERROR_SUCCESS &&
-        OpenRegistryKey(record.rootKey, record.keyPath, WRITE_DAC, key) != ERROR_SUCCESS) {
+    if (OpenRegistryKey(record.rootKey, record.keyPath, WRITE_DAC | WRITE_OWNER, key, LinkHandling::KeyItself) !=
+            ERROR_SUCCESS &&
+        OpenRegistryKey(record.rootKey, record.keyPath, WRITE_DAC, key, LinkHandling::KeyItself) != ERROR_SUCCESS) {
         return;  // gone, or no longer ours to change
     }
     auto descriptor = const_cast<unsigned char*>(record.descriptor.Data());
@@ -88,8 +89,11 @@ bool UnlockKeyPath(bool isNt, const std::wstring& rootName, const std::wstring& 
     const HKEY root = ParseRootKey(rootName);
     bool result = false;
     for (const std::wstring& prefix : KeyPathPrefixes(keyPath)) {
+        if (IsRegistryLink(root, prefix) == true) return false;
         const bool wasSaved = SaveKeySecurity(isNt, rootName, prefix, saved);
         result = UnlockOneKey(isNt, rootName, root, prefix, wasSaved, saved, trustees);
+        // A key that refused even the question is asked again once widened.
+        if (IsRegistryLink(root, prefix).value_or(true)) return false;
     }
     return result;
 }
@@ -100,7 +104,9 @@ bool UnlockKeyTree(bool isNt, const std::wstring& rootName, const std::wstring& 
     if (keyPath.size() > kLongestTreePath) return false;
     if (!UnlockKeyPath(isNt, rootName, keyPath, saved, KEY_ALL_ACCESS, trustees)) return false;
     ScopedKey key;
-    if (OpenRegistryKey(ParseRootKey(rootName), keyPath, KEY_READ, key) != ERROR_SUCCESS) return true;
+    if (OpenRegistryKey(ParseRootKey(rootName), keyPath, KEY_READ, key, LinkHandling::KeyItself) != ERROR_SUCCESS) {
+        return true;
+    }
     ForEachSubkeyName(key.Get(), [&](const std::wstring& name) {
         UnlockKeyTree(isNt, rootName, keyPath + L"\\" + name, saved, trustees);
     });
@@ -170,7 +176,7 @@ bool SaveKeySecurity(bool isNt, const std::wstring& rootName, const std::wstring
     // READ_CONTROL is all that reading the descriptor takes; a key that
     // refuses reading its values must still be saved before it is widened.
     ScopedKey key;
-    if (OpenRegistryKey(root, keyPath, READ_CONTROL, key) != ERROR_SUCCESS) return false;
+    if (OpenRegistryKey(root, keyPath, READ_CONTROL, key, LinkHandling::KeyItself) != ERROR_SUCCESS) return false;
     DWORD size = 0;
     const LSTATUS query = ::RegGetKeySecurity(key.Get(), kSavedInformation, nullptr, &size);
     if (!IsSavableDescriptorSize(static_cast<uint32_t>(query), size)) return false;

@@ -28,6 +28,8 @@ using SecurityRestoreList = std::list<SavedKeySecurity>;
 // Saves and widens every key along the path, outermost first, so that the
 // selected trustees hold full access; takes ownership for Administrators
 // where the DACL cannot be written. The result is that of the key itself.
+// Each key is widened as itself, never a link's target, and the walk stops
+// (false) at a link: nothing reached through one is widened.
 // `access` is kept for callers; the grant is always KEY_ALL_ACCESS.
 bool UnlockKeyPath(bool isNt, const std::wstring& rootName, const std::wstring& keyPath,
                    SecurityRestoreList& saved, REGSAM access, TrusteeMask trustees);
@@ -55,11 +57,20 @@ void RestoreKeySecurity(bool isNt, SecurityRestoreList& saved);
 // again for each descendant, this leaves every key with its first copy.
 void RestoreKeySecurityInReverse(bool isNt, SecurityRestoreList& saved);
 
-// Restores a list (first saved first) when it goes out of scope.
+enum class RestoreOrder { FirstSavedFirst, LastSavedFirst };
+
+// Restores a list when it goes out of scope, however the scope is left.
 class ScopedSecurityRestore {
 public:
-    explicit ScopedSecurityRestore(bool isNt) : isNt_(isNt) {}
-    ~ScopedSecurityRestore() { RestoreKeySecurity(isNt_, saved_); }
+    explicit ScopedSecurityRestore(bool isNt, RestoreOrder order = RestoreOrder::FirstSavedFirst)
+        : isNt_(isNt), order_(order) {}
+    ~ScopedSecurityRestore() {
+        if (order_ == RestoreOrder::LastSavedFirst) {
+            RestoreKeySecurityInReverse(isNt_, saved_);
+        } else {
+            RestoreKeySecurity(isNt_, saved_);
+        }
+    }
     ScopedSecurityRestore(const ScopedSecurityRestore&) = delete;
     ScopedSecurityRestore& operator=(const ScopedSecurityRestore&) = delete;
 
@@ -67,6 +78,7 @@ public:
 
 private:
     bool isNt_;
+    RestoreOrder order_;
     SecurityRestoreList saved_;
 };
 

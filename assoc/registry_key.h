@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,9 +15,28 @@ namespace tqn {
 // The predefined key a root name stands for (unknown names: HKEY_LOCAL_MACHINE).
 HKEY ParseRootKey(const std::wstring& rootName);
 
+// Whether the last name of a path that is a registry link is followed to its
+// target, or the link key itself is opened (where the key itself is meant:
+// before deleting it, listing it for deletion, or changing its security).
+enum class LinkHandling { Follow, KeyItself };
+
 // Opens root\path; on failure the owner is left as it was. Keys are opened in
 // the process's own registry view.
-LSTATUS OpenRegistryKey(HKEY root, const std::wstring& path, REGSAM access, ScopedKey& key);
+LSTATUS OpenRegistryKey(HKEY root, const std::wstring& path, REGSAM access, ScopedKey& key,
+                        LinkHandling links = LinkHandling::Follow);
+
+// Whether root\path is itself a registry link (a key made with
+// REG_OPTION_CREATE_LINK, whose "SymbolicLinkValue" names another key). Empty
+// when that cannot be read (the key refuses reading, or is gone).
+std::optional<bool> IsRegistryLink(HKEY root, const std::wstring& path);
+
+// True when a key on the way to root\path (not the key itself) is a link or
+// may be one: whatever lies below it is reached through the link.
+bool ReachedThroughLink(HKEY root, const std::wstring& path);
+
+// Deletes root\path itself, never a link's target: a link key goes, its
+// target stays. Fails for a key that still has subkeys.
+LSTATUS DeleteKeyItself(HKEY root, const std::wstring& path);
 
 // Calls visit(name) for each subkey in index order, with one name buffer for
 // the whole enumeration; stops at the first failure or an empty name.

@@ -1,9 +1,12 @@
 #include "assoc/registry_tool.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
+#include "assoc/inheritance_rule.h"
 #include "assoc/key_security.h"
+#include "assoc/path_tokenizer.h"
 #include "assoc/registry_key.h"
 #include "assoc/value_rules.h"
 #include "crypt/byte_buffer.h"
@@ -55,18 +58,175 @@ LSTATUS CreateKeyForWriting(HKEY root, const std::wstring& keyPath, ScopedKey& k
     return status;
 }
 
-// One pass of DeleteKey: the subtree deepest first, then the key itself.
-bool DeleteKeyPass(bool isNt, const std::wstring& rootName, const std::wstring& keyPath,
-                   bool withSubtree) {
-    if (withSubtree) {
-        RegistryEntryList subtree;
-        EnumerateSubkeys(isNt, rootName, keyPath, subtree, true, false);
-        // Each key is listed before its descendants: backwards, it goes after them.
-        for (auto entry = subtree.rbegin(); entry != subtree.rend(); ++entry) {
-            ::RegDeleteKeyW(ParseRootKey(entry->rootName), entry->keyPath.c_str());
+// The entries of a descriptor's DACL (none for a missing or null DACL).
+std::vector<AclEntry> DaclEntries(const ByteBuffer& descriptor) {
+    std::vector<AclEntry> entries;
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL dacl = nullptr;
+    auto bytes = const_cast<unsigned char*>(descriptor.Data());
+    if (descriptor.empty() || !::GetSecurityDescriptorDacl(bytes, &present, &dacl, &defaulted) || dacl == nullptr) {
+        return entries;
+    }
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        void* ace = nullptr;
+        if (!::GetAce(dacl, i, &ace)) break;
+        const auto* header = static_cast<const ACE_HEADER*>(ace);
+        AclEntry entry{header->AceType, header->AceFlags, 0, {}};
+        if (header->AceType == ACCESS_ALLOWED_ACE_TYPE || header->AceType == ACCESS_DENIED_ACE_TYPE) {
+            // Allowed and denied entries share one layout.
+            auto* known = static_cast<ACCESS_ALLOWED_ACE*>(ace);
+            entry.mask = known->Mask;
+            const auto* sid = reinterpret_cast<const unsigned char*>(&known->SidStart);
+            entry.sid.assign(sid, sid + ::GetLengthSid(&known->SidStart));
+        }
+        entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
+// The SID's bytes of the token's default owner or primary group.
+std::vector<uint8_t> TokenSid(HANDLE token, TOKEN_INFORMATION_CLASS what) {
+    DWORD size = 0;
+    ::GetTokenInformation(token, what, nullptr, 0, &size);
+    std::vector<uint8_t> buffer(size);
+    if (size < sizeof(PSID) || !::GetTokenInformation(token, what, buffer.data(), size, &size)) return {};
+    // TOKEN_OWNER and TOKEN_PRIMARY_GROUP both start with the SID pointer.
+    PSID sid = nullptr;
+    std::memcpy(&sid, buffer.data(), sizeof sid);
+    const auto* bytes = static_cast<const uint8_t*>(sid);
+    return std::vector<uint8_t>(bytes, bytes + ::GetLengthSid(sid));
+}
+
+// A security descriptor holding only a DACL of the given entries.
+class DaclDescriptor {
+public:
+    explicit DaclDescriptor(const std::vector<AclEntry>& entries) {
+        DWORD size = sizeof(ACL);
+        for (const AclEntry& entry : entries) {
+            size += static_cast<DWORD>(sizeof(ACCESS_ALLOWED_ACE) - sizeof(DWORD) + entry.sid.size());
+        }
+        acl_.resize((size + sizeof(DWORD) - 1) / sizeof(DWORD));
+        auto* acl = reinterpret_cast<PACL>(acl_.data());
+        if (!::InitializeAcl(acl, size, ACL_REVISION)) return;
+        for (const AclEntry& entry : entries) {
+            auto sid = const_cast<uint8_t*>(entry.sid.data());
+            const BOOL added = entry.type == ACCESS_DENIED_ACE_TYPE
+                                   ? ::AddAccessDeniedAceEx(acl, ACL_REVISION, entry.flags, entry.mask, sid)
+                                   : ::AddAccessAllowedAceEx(acl, ACL_REVISION, entry.flags, entry.mask, sid);
+            if (!added) return;
+        }
+        ready_ = ::InitializeSecurityDescriptor(&descriptor_, SECURITY_DESCRIPTOR_REVISION) &&
+                 ::SetSecurityDescriptorDacl(&descriptor_, TRUE, acl, FALSE);
+    }
+    DaclDescriptor(const DaclDescriptor&) = delete;
+    DaclDescriptor& operator=(const DaclDescriptor&) = delete;
+    bool Ready() const { return ready_; }
+    SECURITY_DESCRIPTOR* Get() { return &descriptor_; }
+
+private:
+    std::vector<DWORD> acl_;  // DWORD-aligned, as an ACL must be
+    SECURITY_DESCRIPTOR descriptor_{};
+    bool ready_ = false;
+};
+
+// The DACL a key has now (READ_CONTROL on the handle).
+ByteBuffer CurrentDescriptor(HKEY key) {
+    ByteBuffer descriptor;
+    DWORD size = 0;
+    if (::RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, nullptr, &size) != ERROR_INSUFFICIENT_BUFFER) {
+        return descriptor;
+    }
+    descriptor.ResizeZeroed(size);
+    if (::RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor.Data(), &size) != ERROR_SUCCESS) {
+        descriptor.clear();
+    }
+    return descriptor;
+}
+
+// The descriptor root\path had before this operation widened it (its first
+// saved copy), else the one it has now.
+ByteBuffer OriginalDescriptor(HKEY root, const std::wstring& path, HKEY key, const SecurityRestoreList& saved) {
+    for (const SavedKeySecurity& record : saved) {
+        if (record.rootKey == root && record.keyPath == path) return record.descriptor;
+    }
+    return CurrentDescriptor(key);
+}
+
+// Creates root\path while keys above it carry temporary grants. A key made
+// the ordinary way would inherit those grants (on Windows) and keep them
+// after its parent is restored; so each missing key is made, one level at a
+// time, with what it would have inherited from its parent as it was.
+LSTATUS CreateUnderWidenedKeys(HKEY root, const std::wstring& keyPath, const SecurityRestoreList& saved,
+                               ScopedKey& key) {
+    const std::vector<std::wstring> prefixes = KeyPathPrefixes(keyPath);
+    constexpr REGSAM kParentAccess = kWriteValueAccess | KEY_CREATE_SUB_KEY | WRITE_DAC;
+    // The deepest key that exists; below the root when none does.
+    size_t next = 0;
+    ScopedKey parent;
+    for (size_t i = prefixes.size(); i-- > 0;) {
+        if (OpenRegistryKey(root, prefixes[i], kParentAccess, parent) == ERROR_SUCCESS) {
+            next = i + 1;
+            break;
         }
     }
-    return ::RegDeleteKeyW(ParseRootKey(rootName), keyPath.c_str()) == ERROR_SUCCESS;
+    if (next == prefixes.size() && parent) {
+        key = std::move(parent);
+        return ERROR_SUCCESS;
+    }
+    ScopedHandle token;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.Receive())) return ERROR_ACCESS_DENIED;
+    const std::vector<uint8_t> owner = TokenSid(token.Get(), TokenOwner);
+    const std::vector<uint8_t> group = TokenSid(token.Get(), TokenPrimaryGroup);
+    std::vector<AclEntry> parentEntries = DaclEntries(
+        OriginalDescriptor(root, next == 0 ? std::wstring() : prefixes[next - 1], parent ? parent.Get() : root, saved));
+    for (size_t i = next; i < prefixes.size(); ++i) {
+        const std::vector<AclEntry> inherited = InheritedEntries(parentEntries, owner, group);
+        // Nothing to inherit: the key gets the token's default, as it would.
+        DaclDescriptor descriptor(inherited);
+        if (!inherited.empty() && !descriptor.Ready()) return ERROR_ACCESS_DENIED;
+        SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.Get(), FALSE};
+        const std::wstring name = i == 0 ? prefixes[0] : prefixes[i].substr(prefixes[i - 1].size() + 1);
+        ScopedKey child;
+        const LSTATUS status = ::RegCreateKeyExW(parent ? parent.Get() : root, name.c_str(), 0, nullptr,
+                                                 REG_OPTION_NON_VOLATILE, kParentAccess,
+                                                 inherited.empty() ? nullptr : &attributes, child.Receive(), nullptr);
+        if (status != ERROR_SUCCESS) return status;
+        // Again after the creation: not every registry applies the creation's descriptor.
+        if (!inherited.empty() &&
+            ::RegSetKeySecurity(child.Get(), DACL_SECURITY_INFORMATION, descriptor.Get()) != ERROR_SUCCESS) {
+            return ERROR_ACCESS_DENIED;
+        }
+        parent = std::move(child);
+        parentEntries = DaclEntries(CurrentDescriptor(parent.Get()));
+    }
+    key = std::move(parent);
+    return ERROR_SUCCESS;
+}
+
+// The keys below root\path for deletion, each listed before its descendants.
+// A link below is listed as the key it is, never descended into: its target
+// lies elsewhere and is not part of the tree.
+void ListSubtreeForDeletion(HKEY root, const std::wstring& path, std::vector<std::wstring>& keys) {
+    ScopedKey key;
+    if (OpenRegistryKey(root, path, KEY_READ, key, LinkHandling::KeyItself) != ERROR_SUCCESS) return;
+    ForEachSubkeyName(key.Get(), [&](const std::wstring& name) {
+        const std::wstring child = path.empty() ? name : path + L"\\" + name;
+        keys.push_back(child);
+        if (IsRegistryLink(root, child) == false) ListSubtreeForDeletion(root, child, keys);
+    });
+}
+
+// One pass of DeleteKey: the subtree deepest first, then the key itself. A
+// path that runs through a link (or may: a key on the way refuses reading)
+// deletes nothing, so a link never leads the deletion to its target.
+bool DeleteKeyPass(HKEY root, const std::wstring& keyPath, bool withSubtree) {
+    if (ReachedThroughLink(root, keyPath)) return false;
+    if (withSubtree && IsRegistryLink(root, keyPath) == false) {
+        std::vector<std::wstring> subtree;
+        ListSubtreeForDeletion(root, keyPath, subtree);
+        for (auto entry = subtree.rbegin(); entry != subtree.rend(); ++entry) DeleteKeyItself(root, *entry);
+    }
+    return DeleteKeyItself(root, keyPath) == ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -139,11 +299,17 @@ bool WriteStringValue(bool isNt, const std::wstring& rootName, const std::wstrin
     if (CreateKeyForWriting(root, keyPath, key) != ERROR_SUCCESS) {
         if (!isNt) return false;
         UnlockKeyPath(isNt, rootName, keyPath, restore.List(), KEY_ALL_ACCESS, kAllTrustees);
-        if (CreateKeyForWriting(root, keyPath, key) != ERROR_SUCCESS) return false;
+        if (CreateUnderWidenedKeys(root, keyPath, restore.List(), key) != ERROR_SUCCESS) return false;
     }
     const DWORD bytes = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
     return ::RegSetValueExW(key.Get(), valueName.c_str(), 0, REG_SZ,
                             reinterpret_cast<const BYTE*>(text.c_str()), bytes) == ERROR_SUCCESS;
+}
+
+bool CreateKeyUnderWidenedKeys(const std::wstring& rootName, const std::wstring& keyPath,
+                               const SecurityRestoreList& saved) {
+    ScopedKey key;
+    return CreateUnderWidenedKeys(ParseRootKey(rootName), keyPath, saved, key) == ERROR_SUCCESS;
 }
 
 bool DeleteValue(bool isNt, const std::wstring& rootName, const std::wstring& keyPath,
@@ -161,14 +327,14 @@ bool DeleteValue(bool isNt, const std::wstring& rootName, const std::wstring& ke
 
 bool DeleteKey(bool isNt, const std::wstring& rootName, const std::wstring& keyPath,
                bool withSubtree) {
-    if (!DeleteKeyPass(isNt, rootName, keyPath, withSubtree)) {
-        SecurityRestoreList saved;
-        UnlockKeyTree(isNt, rootName, keyPath, saved, kAllTrustees);
-        DeleteKeyPass(isNt, rootName, keyPath, withSubtree);
+    const HKEY root = ParseRootKey(rootName);
+    if (!DeleteKeyPass(root, keyPath, withSubtree)) {
         // Whatever survives (every ancestor, a key with subkeys, a key that
-        // still refuses) gets its former security back; the tree unlock saved
+        // still refuses) gets its former security back; the tree unlock saves
         // ancestors again for each descendant, so the last saved goes first.
-        RestoreKeySecurityInReverse(isNt, saved);
+        ScopedSecurityRestore restore(isNt, RestoreOrder::LastSavedFirst);
+        UnlockKeyTree(isNt, rootName, keyPath, restore.List(), kAllTrustees);
+        DeleteKeyPass(root, keyPath, withSubtree);
     }
     return !KeyExists(isNt, rootName, keyPath);
 }

@@ -10,6 +10,8 @@
 #include <deque>
 #include <string>
 
+#include "assoc/key_security.h"
+
 #include "assoc/registry_key.h"
 #include "assoc/registry_text.h"
 
@@ -47,6 +49,13 @@ bool ReadStringValue(bool isNt, const std::wstring& rootName, const std::wstring
 // any missing keys above it.
 bool WriteStringValue(bool isNt, const std::wstring& rootName, const std::wstring& keyPath,
                       const std::wstring& valueName, const std::wstring& text);
+
+// Creates root\path and any missing key above it while keys on the way
+// carry temporary grants, saved in `saved` as they were: each new key gets
+// the DACL it would have inherited from its parent's saved descriptor, never
+// the grants. (WriteStringValue creates keys this way after a widening.)
+bool CreateKeyUnderWidenedKeys(const std::wstring& rootName, const std::wstring& keyPath,
+                               const SecurityRestoreList& saved);
 
 // True when the value (or its key) is gone afterwards.
 bool DeleteValue(bool isNt, const std::wstring& rootName, const std::wstring& keyPath,

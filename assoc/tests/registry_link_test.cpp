@@ -1,0 +1,180 @@
+// Registry links made by a user under keys the launcher deletes or widens:
+// the link key goes (or is left alone), its target never changes.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "assoc/association.h"
+#include "assoc/association_plan.h"
+#include "assoc/key_security.h"
+#include "assoc/registry_key.h"
+#include "assoc/registry_tool.h"
+#include "assoc/tests/scratch_registry.h"
+
+namespace tqn {
+namespace {
+
+using test::Bytes;
+using test::Descriptor;
+
+constexpr bool kNt = true;
+const HKEY kUser = HKEY_CURRENT_USER;
+
+// The kernel's name of an open key ("\REGISTRY\USER\...").
+std::wstring KernelName(HKEY root, const std::wstring& path) {
+    using NtQueryKeyFn = LONG(NTAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+    const auto query = reinterpret_cast<NtQueryKeyFn>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryKey")));
+    ScopedKey key;
+    if (query == nullptr || ::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.Receive()) != 0) return L"";
+    alignas(ULONG) unsigned char buffer[4096] = {};
+    ULONG size = 0;
+    constexpr int kKeyNameInformation = 3;
+    if (query(key.Get(), kKeyNameInformation, buffer, sizeof buffer, &size) < 0) return L"";
+    ULONG length = 0;
+    std::memcpy(&length, buffer, sizeof length);
+    return std::wstring(reinterpret_cast<const wchar_t*>(buffer + sizeof(ULONG)), length / sizeof(wchar_t));
+}
+
+// Makes root\link a registry link to root\target.
+void MakeLink(HKEY root, const std::wstring& link, const std::wstring& target) {
+    const std::wstring name = KernelName(root, target);
+    ASSERT_FALSE(name.empty());
+    ScopedKey key;
+    ASSERT_EQ(::RegCreateKeyExW(root, link.c_str(), 0, nullptr, REG_OPTION_CREATE_LINK, KEY_ALL_ACCESS | KEY_CREATE_LINK,
+                                nullptr, key.Receive(), nullptr),
+              0);
+    ASSERT_EQ(::RegSetValueExW(key.Get(), L"SymbolicLinkValue", 0, REG_LINK,
+                               reinterpret_cast<const BYTE*>(name.data()),
+                               static_cast<DWORD>(name.size() * sizeof(wchar_t))),
+              0);
+    ASSERT_EQ(IsRegistryLink(root, link), true);
+}
+
+// A target worth protecting: values, a subkey with a value, and a descriptor
+// of its own; everything about it as bytes, to compare before and after.
+struct TargetSnapshot {
+    Bytes descriptor, childDescriptor, value, childValue;
+    DWORD type = 0, childType = 0;
+    bool operator==(const TargetSnapshot&) const = default;
+};
+
+void MakeTarget(HKEY root, const std::wstring& path) {
+    test::SetString(root, path, L"", L"precious");
+    test::SetString(root, path + L"\\Child", L"kept", L"also precious");
+    test::SetSddl(root, path, L"D:P(A;CI;KA;;;BA)(A;CI;KR;;;WD)", DACL_SECURITY_INFORMATION, WRITE_DAC);
+}
+
+TargetSnapshot Snapshot(HKEY root, const std::wstring& path) {
+    TargetSnapshot s;
+    s.descriptor = Descriptor(root, path);
+    s.childDescriptor = Descriptor(root, path + L"\\Child");
+    test::RawValue(root, path, L"", s.type, s.value);
+    test::RawValue(root, path + L"\\Child", L"kept", s.childType, s.childValue);
+    return s;
+}
+
+class RegistryLinkTest : public testing::Test {
+protected:
+    void TearDown() override {
+        // Links first: a tree deletion would otherwise meet them.
+        for (const std::wstring& link : links_) DeleteKeyItself(kUser, link);
+    }
+    void Link(const std::wstring& link, const std::wstring& target) {
+        links_.push_back(link);
+        MakeLink(kUser, link, target);
+    }
+    test::ScratchRegistry scratch_;
+    std::vector<std::wstring> links_;
+};
+
+// Deleting a link key, alone or with the tree it is in, deletes the link and
+// leaves its target as it was.
+TEST_F(RegistryLinkTest, DeletionTakesTheLinkNotItsTarget) {
+    MakeTarget(kUser, L"Target");
+    const TargetSnapshot before = Snapshot(kUser, L"Target");
+    ASSERT_FALSE(before.value.empty());
+    const struct {
+        const char* what;
+        std::wstring link, deleted;
+        bool subtree;
+    } rows[] = {
+        {"the link with its subtree", L"Link", L"Link", true},
+        {"the link alone", L"Link", L"Link", false},
+        {"a tree holding the link", L"Tree\\Inner\\Link", L"Tree", true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        test::CreateKey(kUser, L"Tree\\Inner");
+        Link(row.link, L"Target");
+        EXPECT_TRUE(DeleteKey(kNt, L"HCU", row.deleted, row.subtree));
+        EXPECT_FALSE(IsRegistryLink(kUser, row.link).has_value());  // gone
+        EXPECT_EQ(Snapshot(kUser, L"Target"), before);
+        DeleteKey(kNt, L"HCU", L"Tree", true);
+    }
+}
+
+// A key reached through a link is neither deleted nor widened: the path runs
+// through the user's link into the target.
+TEST_F(RegistryLinkTest, NothingReachedThroughALinkIsDeletedOrWidened) {
+    MakeTarget(kUser, L"Target");
+    test::SetSddl(kUser, L"Target\\Child", L"D:P(A;;KA;;;SY)", DACL_SECURITY_INFORMATION, WRITE_DAC);  // refuses us
+    const TargetSnapshot before = Snapshot(kUser, L"Target");
+    Link(L"Link", L"Target");
+    // Each would widen or delete in the target; their results go by what can
+    // be opened afterwards, so only the target tells.
+    DeleteKey(kNt, L"HCU", L"Link\\Child", true);
+    DeleteKey(kNt, L"HCU", L"Link\\Child", false);
+    EXPECT_FALSE(KeyExists(kNt, L"HCU", L"Link\\Child"));  // refuses, and is not widened to be read
+    DeleteValue(kNt, L"HCU", L"Link\\Child", L"kept");
+    SecurityRestoreList saved;
+    EXPECT_FALSE(UnlockKeyPath(kNt, L"HCU", L"Link\\Child", saved, KEY_ALL_ACCESS, kAllTrustees));
+    RestoreKeySecurity(kNt, saved);
+    EXPECT_EQ(Snapshot(kUser, L"Target"), before);
+    EXPECT_EQ(IsRegistryLink(kUser, L"Link"), true);
+}
+
+// The repair removes the user's Explorer overrides; made links, they go and
+// what they point to stays.
+TEST_F(RegistryLinkTest, RepairWithOverridesMadeLinks) {
+    const std::wstring extension = L"tqnlink";
+    const std::wstring explorer = ExplorerExtensionKey(extension);
+    MakeTarget(kUser, L"Target");
+    const TargetSnapshot before = Snapshot(kUser, L"Target");
+    test::CreateKey(kUser, explorer);
+    Link(explorer + L"\\UserChoice", L"Target");
+    Link(explorer + L"\\OpenWithProgids", L"Target");
+    RepairExecutableAssociation(kNt, extension);
+    EXPECT_FALSE(IsRegistryLink(kUser, explorer + L"\\UserChoice").has_value());
+    EXPECT_FALSE(IsRegistryLink(kUser, explorer + L"\\OpenWithProgids").has_value());
+    EXPECT_EQ(Snapshot(kUser, L"Target"), before);
+}
+
+// Keys created while a key above them carries the temporary grants get what
+// they would have inherited from that key's own descriptor, not the grants.
+// (Wine neither refuses creating a subkey nor applies inheritance, so the
+// creation is driven directly, under a parent widened for the purpose.)
+TEST_F(RegistryLinkTest, KeysCreatedUnderAWidenedParentInheritItsOriginalDacl) {
+    test::CreateKey(kUser, L"Parent");
+    // Inheritable: read for Everyone, read and write (CCDCLCSWRPRC) for Administrators;
+    // not inheritable: full for SYSTEM.
+    test::SetSddl(kUser, L"Parent", L"D:P(A;CI;KR;;;WD)(A;CI;KRKW;;;BA)(A;;KA;;;SY)", DACL_SECURITY_INFORMATION,
+                  WRITE_DAC);
+    const Bytes parentBefore = Descriptor(kUser, L"Parent");
+    {
+        ScopedSecurityRestore restore(kNt);
+        ASSERT_TRUE(UnlockKeyPath(kNt, L"HCU", L"Parent", restore.List(), KEY_ALL_ACCESS, kAllTrustees));
+        ASSERT_NE(test::Sddl(Descriptor(kUser, L"Parent")).find(L"(A;OICI;KA;;;WD)"), std::wstring::npos);
+        EXPECT_TRUE(CreateKeyUnderWidenedKeys(L"HCU", L"Parent\\New\\Leaf", restore.List()));
+    }
+    EXPECT_EQ(Descriptor(kUser, L"Parent"), parentBefore);
+    for (const wchar_t* key : {L"Parent\\New", L"Parent\\New\\Leaf"}) {
+        const std::wstring sddl = test::Sddl(Descriptor(kUser, key));
+        EXPECT_EQ(sddl.substr(sddl.find(L"D:")), L"D:(A;CIID;KR;;;WD)(A;CIID;CCDCLCSWRPRC;;;BA)") << testing::PrintToString(key);
+    }
+}
+
+}  // namespace
+}  // namespace tqn
