@@ -197,13 +197,20 @@ TEST_F(AssociationTest, RepairEveryStep) {
     }
 }
 
-// Already intact: still written, and the overrides still go.
+// Already intact: still written, and the overrides still go. The stored
+// values compare equal to what is expected (letter case, blanks, an
+// expandable type) without being it byte for byte: a repair that skipped
+// values that compare equal would leave them so.
 TEST_F(AssociationTest, RepairOfAnIntactRegistration) {
     WriteIntact(kClasses, kExt);
+    const std::wstring loose = L"  EXEFILE ";
+    test::SetValue(kClasses, kExtKey, L"", REG_EXPAND_SZ, loose.c_str(), static_cast<DWORD>((loose.size() + 1) * 2));
+    test::SetString(kClasses, kExtKey, L"Content Type", L"Application/X-MSDownload");
     test::SetString(kUser, std::wstring(kExplorer) + L"\\UserChoice", L"ProgId", L"other");
     ASSERT_TRUE(CheckExecutableAssociation());
+    ASSERT_FALSE(IsIntact(kClasses, kExt));
     RepairExecutableAssociation();
-    EXPECT_TRUE(CheckExecutableAssociation());
+    EXPECT_TRUE(IsIntact(kClasses, kExt));  // REG_SZ, exactly the expected text
     EXPECT_FALSE(test::KeyOpens(kUser, std::wstring(kExplorer) + L"\\UserChoice"));
     EXPECT_TRUE(test::KeyOpens(kUser, kExplorer));
 }

@@ -188,11 +188,27 @@ TEST_F(KeySecurityTest, TreeUnlockAndReverseRestore) {
     for (size_t i = 0; i < keys.size(); ++i) EXPECT_EQ(Descriptor(kUser, keys[i]), before[i]) << i;
 }
 
+// A real key more than 1024 characters down (nested names of 200) that
+// refuses the process: the tree unlock leaves it, and every key above it, alone.
 TEST_F(KeySecurityTest, TreeUnlockOfAnOverlongPath) {
-    const std::wstring path(1025, L'k');
+    std::wstring path;
+    for (wchar_t name = L'a'; path.size() <= 1024; ++name) path += (path.empty() ? L"" : L"\\") + std::wstring(200, name);
+    test::CreateKey(kUser, path);
+    ASSERT_TRUE(test::KeyOpens(kUser, path));
+    RestrictDacl(path, kRefusesAll);
+    const Bytes before = Descriptor(kUser, path);
+    ASSERT_FALSE(before.empty());
     SecurityRestoreList saved;
     EXPECT_FALSE(UnlockKeyTree(kNt, L"HCU", path, saved, kAllTrustees));
     EXPECT_TRUE(saved.empty());
+    EXPECT_EQ(Descriptor(kUser, path), before);
+    EXPECT_FALSE(test::KeyOpens(kUser, path));
+    // Just under the limit the same tree is unlocked (and put back).
+    const std::wstring shorter = path.substr(0, path.rfind(L'\\'));
+    RestrictDacl(shorter, kRefusesAll);
+    EXPECT_TRUE(UnlockKeyTree(kNt, L"HCU", shorter, saved, kAllTrustees));
+    EXPECT_FALSE(saved.empty());
+    RestoreKeySecurityInReverse(kNt, saved);
 }
 
 // Trustee bit 0x4 selects nobody: no grant, no change.
