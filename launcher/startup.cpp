@@ -16,6 +16,7 @@
 #include "launcher/uninstall_guard.h"
 #include "platform/module_path.h"
 #include "script/script_connector.h"
+#include "trust/trusted_loader.h"
 
 namespace tqn {
 
@@ -36,8 +37,12 @@ constexpr wchar_t kTraceAssociationChecked[] = L"{5DEB6B52-04D4-431B-940B-EB8FF5
 constexpr wchar_t kTraceRepairDone[] = L"{77D89E6C-6557-4AF3-974C-4C10D4355F30}";
 constexpr wchar_t kTraceUninstallRunning[] = L"{2526CAEA-B202-4A61-9BBF-B74A4DE1BF41} %d";
 
-// One reference to the path tool goes; the table empties with the module.
-void Teardown() { ReleasePathTool(); }
+// The modules kept for the run go, then one reference to the path tool;
+// the table empties with the module.
+void Teardown() {
+    ReleaseKeptModules();
+    ReleasePathTool();
+}
 
 }  // namespace
 
@@ -46,6 +51,11 @@ void SetIsAdministratorForTesting(std::function<bool()> isAdministrator) {
 }
 
 int RunLauncher(const std::wstring& commandLine) {
+    // Each product module is verified once for the run: the start-up asks
+    // for the path tool and the configuration module more than once, and a
+    // module that stays loaded need not (and could not usefully) be checked
+    // again.
+    KeepVerifiedModulesLoaded(true);
     ConnectTraceToProduct();
     RebindPathTool();
     InitializePathTool(0, std::wstring());

@@ -120,6 +120,15 @@ HMODULE ReferenceVerifiedModule(const std::wstring& path) {
     return nullptr;
 }
 
+struct KeptModules {
+    bool keeping = false;
+    std::vector<ScopedLibrary> references;
+};
+KeptModules& Kept() {
+    static KeptModules kept;
+    return kept;
+}
+
 void RememberVerified(HMODULE module) {
     const std::wstring loaded = FileNameOfModule(module);
     SyncObjectEx::Guard guard(g_verifiedLock);
@@ -127,6 +136,13 @@ void RememberVerified(HMODULE module) {
     // A handle seen before belonged to a module freed since: its entry goes.
     std::erase_if(modules, [module](const VerifiedModule& old) { return old.module == module; });
     if (!loaded.empty()) modules.push_back({module, loaded});
+    if (Kept().keeping) {
+        ScopedLibrary reference;
+        if (::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(module),
+                                 reference.Receive())) {
+            Kept().references.push_back(std::move(reference));
+        }
+    }
 }
 
 // Runs the caller's order of tests and loads the file only if they passed.
@@ -193,6 +209,22 @@ HMODULE LoadTrustedConfigModule(const std::wstring& path) {
 
 HMODULE LoadTrustedScriptModule(const std::wstring& path) {
     return LoadIfTestsPass(path, ScriptModuleTestsPass);
+}
+
+void KeepVerifiedModulesLoaded(bool keep) {
+    SyncObjectEx::Guard guard(g_verifiedLock);
+    Kept().keeping = keep;
+}
+
+void ReleaseKeptModules() {
+    std::vector<ScopedLibrary> references;
+    {
+        SyncObjectEx::Guard guard(g_verifiedLock);
+        Kept().keeping = false;
+        references.swap(Kept().references);
+    }
+    // Freed here, outside the lock, newest first.
+    while (!references.empty()) references.pop_back();
 }
 
 void SetVerificationHookForTesting(std::function<void(const std::wstring&)> hook) {

@@ -33,6 +33,14 @@ HMODULE LoadTrustedPathTool(const std::wstring& path);
 HMODULE LoadTrustedConfigModule(const std::wstring& path);
 HMODULE LoadTrustedScriptModule(const std::wstring& path);
 
+// For a short-lived program that loads the same modules again and again:
+// while on, every module verified and loaded from now on keeps one more
+// reference, so that it stays loaded, and later requests for it are answered
+// without a second test, until ReleaseKeptModules.
+void KeepVerifiedModulesLoaded(bool keep);
+// Gives back the references kept, and stops keeping.
+void ReleaseKeptModules();
+
 // Test seam: runs each time a file is about to be tested, with its path. An
 // empty function removes the hook.
 void SetVerificationHookForTesting(std::function<void(const std::wstring&)> hook);

@@ -5,6 +5,8 @@
 //   TQN_HARNESS_RUNAS=<n>  the shell's "runas" call returns n instead of
 //                          starting anything; each call prints
 //                          "runas <program file name> [<parameters>]"
+//   TQN_HARNESS_VERIFIED=1 each signature verification of a product module
+//                          prints "verified <module file name>"
 // The exit code is start-up's: 0, or -1 (255 under Wine) when it ended at once.
 #include <windows.h>
 
@@ -14,6 +16,7 @@
 #include "launcher/relaunch.h"
 #include "launcher/startup.h"
 #include "platform/dll_search.h"
+#include "trust/trusted_loader.h"
 
 namespace {
 
@@ -37,6 +40,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
         tqn::SetRunasForTesting([result](const std::wstring& program, const std::wstring& parameters) {
             tqn::test::PrintLine(L"runas " + program.substr(program.rfind(L'\\') + 1) + L" [" + parameters + L"]");
             return result;
+        });
+    }
+    if (TakeVariable(L"TQN_HARNESS_VERIFIED") == L"1") {
+        tqn::SetVerificationHookForTesting([](const std::wstring& path) {
+            tqn::test::PrintLine(L"verified " + path.substr(path.rfind(L'\\') + 1));
         });
     }
     return tqn::RunLauncher(commandLine != nullptr ? commandLine : L"");

@@ -210,3 +210,15 @@ TEST_F(LaunchEndToEnd, LaunchPathByWindowsVersionAndDispatch) {
         EXPECT_EQ(messages.back(), std::string("{3016B153-C6F9-4BF0-B03D-3D61224ADDC9} ") + row.launch);
     }
 }
+
+// The usual road verifies each product module file once: later requests for
+// a module still loaded are answered without a second check.
+TEST_F(LaunchEndToEnd, TheUsualRoadVerifiesEachModuleOnce) {
+    TestProduct product(ProductOptions().Program(L"launch_harness.exe").TraceMethod(4));
+    StartRecords records;
+    DWORD exitCode = 99;
+    const std::string output = product.Run(L"", exitCode, {{L"TQN_HARNESS_VERIFIED", L"1"}});
+    EXPECT_EQ(exitCode, 0u);
+    EXPECT_EQ(records.TrayArguments(true), "/launch");
+    EXPECT_EQ(output, "verified ptl.tqm\nverified config.tqm\nverified script.dll\n");
+}

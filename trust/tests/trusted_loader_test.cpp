@@ -69,6 +69,7 @@ protected:
         SetBeforeLoadHookForTesting(nullptr);
         SetVerificationHookForTesting(nullptr);
         SetLoadedFileNameForTesting(nullptr);
+        ReleaseKeptModules();
         SetTrustStatusForTesting(nullptr);
         WIN32_FIND_DATAW found{};
         const std::wstring pattern = scratch_ + L"\\*";
@@ -244,6 +245,26 @@ TEST_F(TrustedLoaderTest, AModuleStillLoadedIsNotTestedAgain) {
     EXPECT_EQ(::GetModuleHandleW(path.c_str()), first.Get());
     first.Reset();
     EXPECT_EQ(::GetModuleHandleW(path.c_str()), nullptr);
+}
+
+// While kept, a verified module outlives its caller's reference, and is not
+// tested again; released, it goes, and the next request tests the file.
+TEST_F(TrustedLoaderTest, KeptModulesStayUntilReleased) {
+    int tested = 0;
+    SetVerificationHookForTesting([&tested](const std::wstring&) { ++tested; });
+    const std::wstring path = Place(L"brennick", L"kept.tqm");
+    KeepVerifiedModulesLoaded(true);
+    ::FreeLibrary(LoadTrustedConfigModule(path));
+    EXPECT_NE(::GetModuleHandleW(path.c_str()), nullptr);
+    ::FreeLibrary(LoadTrustedConfigModule(path));
+    EXPECT_EQ(tested, 1);
+    ReleaseKeptModules();
+    EXPECT_EQ(::GetModuleHandleW(path.c_str()), nullptr);
+    ScopedLibrary again(LoadTrustedConfigModule(path));
+    EXPECT_TRUE(again);
+    EXPECT_EQ(tested, 2);
+    again.Reset();
+    EXPECT_EQ(::GetModuleHandleW(path.c_str()), nullptr);  // no longer kept
 }
 
 // A module in the process that was not loaded through the tests (as the
