@@ -119,6 +119,41 @@ for exe, name in programs[:2]:
     listed = ", ".join(f"{n} x{c}" for n, c in counts.items()) or "none"
     print(f"\nSignature verifications, {name}: {len(files)} ({listed})")
 
+# Registry writes of one usual road, from Wine's reg channel: values set,
+# keys and values deleted by Launch.exe's own thread. Wine writes some of its
+# own in every process (time zone, keyboard layout) and crypt32 caches
+# certificates ("Blob") while signatures are checked: those are counted apart.
+_, _, log = run("Launch.exe", "trace+reg")
+lines = log.decode("utf-8", "replace").splitlines()
+main_thread = next((l.split(":", 1)[0] for l in lines if ":trace:reg:" in l), None)
+handles, pending, ours, wines = {}, None, [], 0
+for line in lines:
+    if not line.startswith(f"{main_thread}:trace:reg:"):
+        continue
+    m = re.search(r'Nt(?:OpenKeyEx|CreateKey) \(([^,]*),L"((?:[^"\\]|\\.)*)"', line)
+    if m:
+        pending = m.group(2).replace("\\\\", "\\")
+        continue
+    m = re.search(r"Nt(?:OpenKeyEx|CreateKey) <- (0x[0-9a-f]+)", line)
+    if m and pending is not None:
+        handles[m.group(1)] = pending
+        pending = None
+        continue
+    m = re.search(r'(NtSetValueKey|NtDeleteValueKey) \((0x[0-9a-f]+),L"((?:[^"\\]|\\.)*)"', line)
+    if m:
+        key, value = handles.get(m.group(2), "?"), m.group(3)
+        if value in ("Blob", "StandardName", "TimeZoneKeyName") or key.endswith("Keyboard Layout\\Preload"):
+            wines += 1
+        else:
+            ours.append(f'{"set" if m.group(1) == "NtSetValueKey" else "deleted"} {key} [{value}]')
+    elif "NtDeleteKey" in line and "<-" not in line:
+        m = re.search(r"NtDeleteKey \((0x[0-9a-f]+)\)", line)
+        ours.append(f"deleted key {handles.get(m.group(1), '?') if m else '?'}")
+print(f"\nRegistry writes of one usual road (intact registration): {len(ours)}")
+for write in ours:
+    print(f"  {write}")
+print(f"  (besides {wines} by Wine itself: time zone, keyboard layout, crypt32's certificate cache)")
+
 size = os.path.getsize(launch_file)
 print(f"\nLaunch.exe, Release, stripped and signed: {size} bytes ({size / 1024:.0f} KiB)")
 EOF
