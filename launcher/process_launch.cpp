@@ -177,6 +177,7 @@ void StartProcessAtMediumIntegrity(const std::wstring& path, const std::wstring&
         return;
     }
     STARTUPINFOW startup = ZeroedStartupInfo();
+    startup.dwX = kMediumIntegrityStartMarker;
     PROCESS_INFORMATION child{};
     if (::CreateProcessAsUserW(mediumToken.Get(), nullptr, commandLine.data(), nullptr, nullptr,
                                FALSE, 0, nullptr, nullptr, &startup, &child)) {

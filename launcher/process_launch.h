@@ -17,6 +17,11 @@ void LaunchTrayProgram(const std::wstring& arguments, bool dropElevation);
 void StartProcessPlain(const std::wstring& path, const std::wstring& arguments);
 // With a duplicate of the launcher's token lowered to medium integrity.
 void StartProcessAtMediumIntegrity(const std::wstring& path, const std::wstring& arguments);
+// The start-up x position that path gives the child. The system ignores it
+// (no STARTF_USEPOSITION is set), but a child reads it with GetStartupInfoW:
+// it tells this path from the plain one where a token's integrity cannot be
+// lowered (under Wine).
+inline constexpr unsigned long kMediumIntegrityStartMarker = 0x4D454449;
 // As the user of the active console session (the service's way).
 bool StartProcessInConsoleSession(const std::wstring& path, const std::wstring& arguments);
 

@@ -27,6 +27,18 @@ TEST(Format, GrowsBeyondTheFirstBuffer) {
     EXPECT_EQ(text, L"<" + longText + L">");
 }
 
+TEST(Format, GrowthStopsAtTheCapAndKeepsTheResultCut) {
+    // The buffer doubles up to 2^20 characters and no further: a format that
+    // keeps failing must end. A longer result is the cut beginning of it.
+    constexpr size_t kCap = size_t{1} << 20;
+    const std::wstring longText(kCap + 1000, L'q');
+    std::wstring text;
+    tqn::AssignFormat(text, L"<%ls>", longText.c_str());
+    EXPECT_EQ(text.size(), kCap);
+    // Compared as a whole, not printed: a mismatch would print megabytes.
+    EXPECT_TRUE(text == L"<" + longText.substr(0, kCap - 1));
+}
+
 TEST(Format, EmptyResultIsEmpty) {
     std::wstring text = L"old";
     tqn::AssignFormat(text, L"%ls", L"");

@@ -83,6 +83,11 @@ TEST(TextConversion, Md5HexOfAnsi) {
     out = L"old";
     EXPECT_FALSE(Md5HexOfAnsi(L"", out));
     EXPECT_EQ(out, L"");
+    // Text that is not empty but converts to nothing (it starts with a NUL)
+    // has no digest either: every such text would share the digest of nothing.
+    out = L"old";
+    EXPECT_FALSE(Md5HexOfAnsi(std::wstring(L"\0abc", 4), out));
+    EXPECT_EQ(out, L"");
 }
 
 TEST(TextConversion, Md5HexOfAnsiLatinText) {

@@ -6,10 +6,12 @@
 #include <sddl.h>
 
 #include <string>
+#include <vector>
 
 #include "environment/shared_security.h"
 #include "environment/tests/test_support.h"
 #include "platform/scoped_resource.h"
+#include "platform/token_query.h"
 
 namespace tqn {
 namespace {
@@ -96,23 +98,101 @@ TEST(SharedSecurity, ThisSystemsAttributesFollowItsVersion) {
         << facts.major;
 }
 
+// The DACL of a kernel object as it reads back: present and null is what
+// the attributes ask for. Attributes without a descriptor leave the object
+// none at all under Wine, which also admits everyone, so the open below
+// cannot tell it from a null DACL: this read can.
+bool ObjectHasNullDacl(HANDLE object) {
+    PSECURITY_DESCRIPTOR read = nullptr;
+    PACL dacl = nullptr;
+    if (::GetSecurityInfo(object, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
+                          &read) != ERROR_SUCCESS) {
+        return false;
+    }
+    ScopedLocalMemory readOwner(read);
+    return HasNullDacl(read);
+}
+
+// For its lifetime the thread impersonates a token in which every SID of
+// this process is deny-only: no ACE can grant it anything, so only a null
+// DACL lets it open an object. Wine enforces deny-only SIDs on kernel
+// objects (it ignores restricting SIDs and cannot impersonate anonymously).
+class EverySidDenyOnly {
+public:
+    EverySidDenyOnly() {
+        ScopedHandle process;
+        ScopedLocalMemory user;
+        ScopedLocalMemory groups;
+        if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, process.Receive()) ||
+            !QueryTokenInformation(process.Get(), TokenUser, user) ||
+            !QueryTokenInformation(process.Get(), TokenGroups, groups)) {
+            return;
+        }
+        std::vector<SID_AND_ATTRIBUTES> denied{{static_cast<TOKEN_USER*>(user.Get())->User.Sid, 0}};
+        const auto* list = static_cast<const TOKEN_GROUPS*>(groups.Get());
+        for (DWORD i = 0; i < list->GroupCount; ++i) {
+            // The integrity label grants nothing and cannot be made deny-only.
+            if (!(list->Groups[i].Attributes & SE_GROUP_INTEGRITY)) denied.push_back({list->Groups[i].Sid, 0});
+        }
+        ScopedHandle restricted;
+        ScopedHandle impersonation;
+        if (!::CreateRestrictedToken(process.Get(), 0, static_cast<DWORD>(denied.size()), denied.data(), 0, nullptr,
+                                     0, nullptr, restricted.Receive()) ||
+            !::DuplicateToken(restricted.Get(), SecurityImpersonation, impersonation.Receive())) {
+            return;
+        }
+        active_ = ::SetThreadToken(nullptr, impersonation.Get()) != FALSE;
+    }
+    ~EverySidDenyOnly() {
+        if (active_) ::RevertToSelf();
+    }
+    EverySidDenyOnly(const EverySidDenyOnly&) = delete;
+    EverySidDenyOnly& operator=(const EverySidDenyOnly&) = delete;
+    bool Active() const { return active_; }
+
+private:
+    bool active_ = false;
+};
+
 TEST(SharedSecurity, ObjectsMadeWithTheAttributesOpenForEveryone) {
-    // Both kinds of attributes are accepted by the kernel and give a null DACL
-    // on the object (Wine reads it back as "D:", and keeps no label).
-    for (SharedSecurity choice : {SharedSecurity::NullDacl, SharedSecurity::NullDaclLowLabel}) {
-        SharedSecurityStorage storage;
+    // The token must be refused where a DACL names SIDs, or the opens below
+    // prove nothing: a descriptor without a DACL takes the creator's default.
+    {
+        SECURITY_DESCRIPTOR noDacl{};
+        ASSERT_TRUE(::InitializeSecurityDescriptor(&noDacl, SECURITY_DESCRIPTOR_REVISION));
+        SECURITY_ATTRIBUTES creatorOnly{sizeof(SECURITY_ATTRIBUTES), &noDacl, FALSE};
         const std::wstring name = L"Local\\tqn-env-test-" + testing::NewGuidText();
-        ScopedHandle mutex(::CreateMutexW(BuildSharedSecurityAttributesFor(storage, choice), FALSE, name.c_str()));
+        ScopedHandle mutex(::CreateMutexW(&creatorOnly, FALSE, name.c_str()));
         ASSERT_TRUE(mutex.Valid()) << ::GetLastError();
-        PSECURITY_DESCRIPTOR read = nullptr;
-        PACL dacl = nullptr;
-        ASSERT_EQ(::GetSecurityInfo(mutex.Get(), SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                                    &dacl, nullptr, &read),
-                  static_cast<DWORD>(ERROR_SUCCESS));
-        ScopedLocalMemory readOwner(read);
-        EXPECT_EQ(dacl, nullptr);
+        EverySidDenyOnly restricted;
+        ASSERT_TRUE(restricted.Active()) << ::GetLastError();
         ScopedHandle opened(::OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, name.c_str()));
-        EXPECT_TRUE(opened.Valid());
+        const DWORD error = ::GetLastError();
+        EXPECT_FALSE(opened.Valid());
+        EXPECT_EQ(error, static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    }
+    // Both kinds of attributes give the block's mutex and mapping a null DACL
+    // (Wine keeps no label), and that token opens them.
+    for (SharedSecurity choice : {SharedSecurity::NullDacl, SharedSecurity::NullDaclLowLabel}) {
+        SCOPED_TRACE(static_cast<int>(choice));
+        SharedSecurityStorage storage;
+        SECURITY_ATTRIBUTES* attributes = BuildSharedSecurityAttributesFor(storage, choice);
+        const std::wstring name = L"Local\\tqn-env-test-" + testing::NewGuidText();
+        const std::wstring blockName = name + L"-block";
+        ScopedHandle mutex(::CreateMutexW(attributes, FALSE, name.c_str()));
+        ASSERT_TRUE(mutex.Valid()) << ::GetLastError();
+        ScopedHandle mapping(
+            ::CreateFileMappingW(INVALID_HANDLE_VALUE, attributes, PAGE_READWRITE, 0, 4096, blockName.c_str()));
+        ASSERT_TRUE(mapping.Valid()) << ::GetLastError();
+        EXPECT_TRUE(ObjectHasNullDacl(mutex.Get()));
+        EXPECT_TRUE(ObjectHasNullDacl(mapping.Get()));
+
+        EverySidDenyOnly restricted;
+        ASSERT_TRUE(restricted.Active()) << ::GetLastError();
+        ScopedHandle openedMutex(::OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, name.c_str()));
+        EXPECT_TRUE(openedMutex.Valid()) << ::GetLastError();
+        ScopedHandle openedMapping(::OpenFileMappingW(FILE_MAP_READ | FILE_MAP_WRITE, FALSE, blockName.c_str()));
+        EXPECT_TRUE(openedMapping.Valid()) << ::GetLastError();
     }
 }
 

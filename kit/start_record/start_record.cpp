@@ -31,6 +31,8 @@ uint32_t OwnIntegrityRid() {
     return rid;
 }
 
+std::wstring TextOrEmpty(const wchar_t* text) { return text != nullptr ? text : L""; }
+
 }  // namespace
 
 bool ReplaceWithContent(const std::wstring& path, const std::string& content) {
@@ -53,7 +55,11 @@ bool ReplaceWithContent(const std::wstring& path, const std::string& content) {
 int RecordHowStarted(const wchar_t* envVariable) {
     std::wstring recordPath;
     if (!ReadEnvironmentVariable(envVariable, recordPath)) return kNoRecordVariable;
-    const StartFacts facts{::GetCommandLineW(), OwnIntegrityRid(), IsAdministrator()};
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    ::GetStartupInfoW(&startup);
+    const StartFacts facts{::GetCommandLineW(), OwnIntegrityRid(), IsAdministrator(),
+                           TextOrEmpty(startup.lpDesktop), startup.dwX};
     return ReplaceWithContent(recordPath, FormatStartRecord(facts)) ? kRecordWritten : kRecordNotWritten;
 }
 

@@ -8,7 +8,9 @@ std::string FormatStartRecord(const StartFacts& facts) {
     std::string record = "command_line=";
     record += EncodeUtf8(facts.commandLine.data(), facts.commandLine.size());
     record += "\nintegrity_rid=" + std::to_string(facts.integrityRid);
-    record += facts.administrator ? "\nadministrator=1\n" : "\nadministrator=0\n";
+    record += facts.administrator ? "\nadministrator=1" : "\nadministrator=0";
+    record += "\ndesktop=" + EncodeUtf8(facts.desktop.data(), facts.desktop.size());
+    record += "\nstart_x=" + std::to_string(facts.startX) + "\n";
     return record;
 }
 

@@ -8,6 +8,7 @@
 
 #include "launcher/elevation.h"
 #include "launcher/file_information.h"
+#include "launcher/launch_decisions.h"
 #include "launcher/process_settings.h"
 #include "platform/token_query.h"
 #include "launcher/tests/tray_record.h"
@@ -15,7 +16,10 @@
 
 namespace {
 
+using tqn::LaunchPath;
+using tqn::LaunchPathName;
 using tqn::test::CopyTrayProbe;
+using tqn::test::LaunchPathSeen;
 using tqn::test::RecordExpectation;
 using tqn::test::ScratchFolder;
 using tqn::test::TrayRecord;
@@ -32,6 +36,7 @@ TEST(PlainPath, QuotesThePathAndAppendsArgumentsAfterABlank) {
         TrayRecord record;
         ASSERT_TRUE(expect.Wait(record));
         EXPECT_EQ(WideField(record, "command_line"), L"\"" + probe + L"\" /launch  two");
+        EXPECT_EQ(LaunchPathSeen(record), LaunchPathName(LaunchPath::Plain));
     }
     {
         RecordExpectation expect;
@@ -101,23 +106,27 @@ TEST(PlainPath, LongPathIsTestedWithThePrefix) {
     EXPECT_FALSE(isDirectory);
 }
 
+// Over 260 characters the file is looked for with the "\\?\" prefix, but
+// started by the path as given. Wine starts nothing whose full name reaches
+// 260 characters, so trailing blanks make this name long: the prefixed query
+// takes them literally (a file of that name is there), the start drops them
+// as Win32 names do and runs "tray.exe" beside it.
 TEST(PlainPath, LongPathIsStartedWithoutThePrefix) {
     ScratchFolder folder(L"tqn-launch-long-start");
-    std::wstring deep = folder.Path();
-    while (deep.size() <= 270) {
-        deep += L"\\" + std::wstring(40, L'd');
-        ASSERT_TRUE(::CreateDirectoryW((L"\\\\?\\" + deep).c_str(), nullptr));
-    }
-    const std::wstring probe = CopyTrayProbe(deep, L"tray.exe");
+    const std::wstring deep = folder.Path() + L"\\" + std::wstring(120, L'd');
+    ASSERT_TRUE(::CreateDirectoryW((L"\\\\?\\" + deep).c_str(), nullptr));
+    const std::wstring started = CopyTrayProbe(deep, L"tray.exe");
+    ASSERT_FALSE(started.empty());
+    ASSERT_LT(started.size(), 260u) << "the scratch folder's name is too long for this test";
+    const std::wstring probe = CopyTrayProbe(deep, L"tray.exe" + std::wstring(290 - deep.size(), L' '));
     ASSERT_GT(probe.size(), 260u);
-    EXPECT_TRUE(tqn::FileInformationExW().FileExists(probe));
-    // The command line carries the plain path; neither Windows (for a program
-    // that is not long-path aware) nor Wine start a program by a name over
-    // 260 characters, so the child never comes. The call must still return
-    // quietly.
     RecordExpectation expect;
     tqn::StartProcessPlain(probe, L"/launch");
-    EXPECT_TRUE(expect.StaysAbsent(800));
+    TrayRecord record;
+    ASSERT_TRUE(expect.Wait(record)) << "the child was not started";
+    const std::wstring commandLine = WideField(record, "command_line");
+    EXPECT_EQ(commandLine, L"\"" + probe + L"\" /launch");
+    EXPECT_EQ(commandLine.find(L"\\\\?\\"), std::wstring::npos);
 }
 
 TEST(ConsoleSessionPath, CommandLineEndsInTheBlankWithEmptyArguments) {
@@ -137,6 +146,7 @@ TEST(ConsoleSessionPath, CommandLineEndsInTheBlankWithEmptyArguments) {
         TrayRecord record;
         ASSERT_TRUE(expect.Wait(record));
         EXPECT_EQ(WideField(record, "command_line"), L"\"" + probe + L"\" /launch");
+        EXPECT_EQ(LaunchPathSeen(record), LaunchPathName(LaunchPath::ConsoleSession));
     }
 }
 
@@ -189,8 +199,9 @@ TEST(MediumIntegrityPath, StartsTheChildWithTheQuotedCommandLine) {
         TrayRecord record;
         ASSERT_TRUE(expect.Wait(record));
         EXPECT_EQ(WideField(record, "command_line"), L"\"" + probe + L"\" /launch");
-        // Wine cannot lower a token's integrity: on Windows this reads 8192.
-        EXPECT_FALSE(record["integrity_rid"].empty());
+        // Wine cannot lower a token's integrity (the child's RID stays 12288;
+        // on Windows it reads 8192): the child knows this path by its x position.
+        EXPECT_EQ(LaunchPathSeen(record), LaunchPathName(LaunchPath::MediumIntegrity));
     }
     {
         RecordExpectation expect;
@@ -201,16 +212,27 @@ TEST(MediumIntegrityPath, StartsTheChildWithTheQuotedCommandLine) {
     }
 }
 
-TEST(LaunchTrayProgram, StartsTrayFileFromTheProgramFolder) {
+// Here (Windows 7 by Wine's default, elevated, not the system account) the
+// choice gives the plain path, or the medium-integrity one when elevation is
+// to be dropped: the child must have come by that path.
+TEST(LaunchTrayProgram, StartsTrayFileFromTheProgramFolderByTheChosenPath) {
+    tqn::EnsureOsInfo();
+    ASSERT_TRUE(tqn::VersionNeedsIntegrityTest(tqn::OsInfo().flags)) << "the test bed must call for the integrity test";
+    ASSERT_FALSE(tqn::IsMediumIntegrity());
     tqn::SetTrayFile(L"tray_probe.exe");
     const std::wstring trayPath = tqn::ProgramFolder() + L"\\tray_probe.exe";
-    for (bool dropElevation : {false, true}) {
+    const struct {
+        bool dropElevation;
+        LaunchPath path;
+    } cases[] = {{false, LaunchPath::Plain}, {true, LaunchPath::MediumIntegrity}};
+    for (const auto& c : cases) {
         RecordExpectation expect;
-        tqn::LaunchTrayProgram(L"/launch", dropElevation);
+        tqn::LaunchTrayProgram(L"/launch", c.dropElevation);
         TrayRecord record;
-        ASSERT_TRUE(expect.Wait(record)) << dropElevation;
+        ASSERT_TRUE(expect.Wait(record)) << c.dropElevation;
         EXPECT_EQ(WideField(record, "command_line"), L"\"" + trayPath + L"\" /launch");
         EXPECT_EQ(record["administrator"], "1");
+        EXPECT_EQ(LaunchPathSeen(record), LaunchPathName(c.path)) << c.dropElevation;
     }
     tqn::SetTrayFile(L"");
 }
@@ -226,6 +248,12 @@ TEST(Identity, WineRunsEveryProcessAsAnElevatedAdministrator) {
     // Facts of the test bed that decide which launch paths run for real here.
     EXPECT_TRUE(tqn::IsAdministrator());
     EXPECT_FALSE(tqn::IsMediumIntegrity());
+    // No desktop is named for this process, so a child sees one only when
+    // the console session path names it.
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    ::GetStartupInfoW(&startup);
+    EXPECT_TRUE(startup.lpDesktop == nullptr || startup.lpDesktop[0] == L'\0') << startup.lpDesktop;
 }
 
 TEST(FileExists, FilesAndFolders) {

@@ -89,4 +89,14 @@ std::wstring WideField(const TrayRecord& record, const std::string& key) {
     return text;
 }
 
+std::wstring LaunchPathSeen(const TrayRecord& record) {
+    if (record.count("desktop") == 0 || record.count("start_x") == 0) return L"no desktop or x position in the record";
+    const std::wstring desktop = WideField(record, "desktop");
+    const std::wstring startX = WideField(record, "start_x");
+    const bool mediumMarker = startX == std::to_wstring(kMediumIntegrityStartMarker);
+    if (desktop == L"winsta0\\default" && startX == L"0") return L"session";
+    if (desktop.empty()) return mediumMarker ? L"medium" : startX == L"0" ? L"plain" : L"x position " + startX;
+    return L"desktop \"" + desktop + L"\", x position " + startX;
+}
+
 }  // namespace tqn::test

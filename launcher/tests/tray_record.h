@@ -34,5 +34,9 @@ std::wstring TrayProbePath();
 std::wstring CopyTrayProbe(const std::wstring& folder, const std::wstring& name);
 // The program's own command line as the child saw it, decoded from UTF-8.
 std::wstring WideField(const TrayRecord& record, const std::string& key);
+// The launch path the child's start-up information shows, named as the trace
+// names it: "session" (the desktop "winsta0\default" named), "medium" (the
+// medium-integrity x position) or "plain" (neither); else what was seen.
+std::wstring LaunchPathSeen(const TrayRecord& record);
 
 }  // namespace tqn::test

@@ -55,17 +55,33 @@ private:
     const wchar_t* name_;
 };
 
-// What this process's record must hold, from the token read here.
-std::string ExpectedOwnRecord() {
-    const std::wstring commandLine = ::GetCommandLineW();
+uint32_t OwnIntegrityRid() {
     tqn::ScopedHandle token;
     uint32_t rid = 0;
     if (::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.Receive())) {
         tqn::QueryIntegrityRid(token.Get(), rid);
     }
-    return "command_line=" + tqn::EncodeUtf8(commandLine.data(), commandLine.size()) +
-           "\nintegrity_rid=" + std::to_string(rid) + "\nadministrator=" + (tqn::IsAdministrator() ? "1" : "0") +
-           "\n";
+    return rid;
+}
+
+std::string Utf8(const std::wstring& text) { return tqn::EncodeUtf8(text.data(), text.size()); }
+
+// The desktop this process was started on ("" when none was named).
+std::wstring OwnDesktop() {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    ::GetStartupInfoW(&startup);
+    return startup.lpDesktop != nullptr ? startup.lpDesktop : L"";
+}
+
+// What this process's record must hold, from the token and start-up information read here.
+std::string ExpectedOwnRecord() {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    ::GetStartupInfoW(&startup);
+    return "command_line=" + Utf8(::GetCommandLineW()) + "\nintegrity_rid=" + std::to_string(OwnIntegrityRid()) +
+           "\nadministrator=" + (tqn::IsAdministrator() ? "1" : "0") + "\ndesktop=" + Utf8(OwnDesktop()) +
+           "\nstart_x=" + std::to_string(startup.dwX) + "\n";
 }
 
 // Starts a program of the build's bin folder and waits for its exit code.
@@ -145,12 +161,14 @@ TEST(StandInPrograms, EachRecordsItsCommandLineUnderItsOwnVariable) {
         }
         ScopedVariable own(c.ownVariable, ownRecord.c_str());
         ASSERT_EQ(RunProgram(c.program, L"/launch \xD0C0"), static_cast<DWORD>(tqn::kit::kRecordWritten));
-        const std::string content = ReadWhole(ownRecord);
+        // A child started plainly runs with a copy of this token, on this
+        // desktop, with no x position.
         const std::wstring path = tqn::ProgramFolder() + L"\\" + c.program;
         const std::wstring line = L"\"" + path + L"\" /launch \xD0C0";
-        EXPECT_EQ(content.substr(0, content.find('\n')), "command_line=" + tqn::EncodeUtf8(line.data(), line.size()));
-        EXPECT_NE(content.find("\nintegrity_rid="), std::string::npos);
-        EXPECT_TRUE(content.ends_with("\nadministrator=1\n") || content.ends_with("\nadministrator=0\n"));
+        EXPECT_EQ(ReadWhole(ownRecord), "command_line=" + Utf8(line) + "\nintegrity_rid=" +
+                                            std::to_string(OwnIntegrityRid()) + "\nadministrator=" +
+                                            (tqn::IsAdministrator() ? "1" : "0") + "\ndesktop=" + Utf8(OwnDesktop()) +
+                                            "\nstart_x=0\n");
         EXPECT_FALSE(Exists(ownRecord + L".partial"));
     }
 }
