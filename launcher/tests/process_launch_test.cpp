@@ -185,7 +185,6 @@ TEST(ConsoleSessionPath, LeavesTheTcbPrivilegeAsItFoundIt) {
 
 TEST(ConsoleSessionPath, FailsForAMissingFile) {
     ScratchFolder folder(L"tqn-launch-session-missing");
-    RecordExpectation expect;
     EXPECT_FALSE(tqn::StartProcessInConsoleSession(folder.Path() + L"\\missing.exe", L"/launch"));
 }
 
