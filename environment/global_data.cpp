@@ -1,7 +1,5 @@
 #include "environment/global_data.h"
 
-#include "crypt/string_crypt_tool.h"
-
 namespace tqn {
 
 SharedBlock::SharedBlock(std::wstring blockName, std::wstring mutexName, size_t size)
@@ -65,13 +63,8 @@ bool WriteSharedField(SharedBlock& block, BlockField field, const std::wstring& 
 std::wstring GlobalData::ReadProductFolder() {
     if (FAILED(block_.Open())) return std::wstring();
     if (productFolder_.empty()) {
-        std::wstring hex;
-        {
-            SharedBlockLock lock(block_.Mutex());
-            hex = ReadBlockText(block_.Bytes(), kProductFolderField);
-        }
-        std::wstring folder;
-        if (StringCryptToolW().DecryptFromHex(hex, folder)) productFolder_ = folder;
+        SharedBlockLock lock(block_.Mutex());
+        productFolder_ = ReadEncryptedBlockText(block_.Bytes(), kProductFolderField);
     }
     return productFolder_;
 }

@@ -1,5 +1,7 @@
 #include "environment/shared_block_layout.h"
 
+#include "crypt/string_crypt_tool.h"
+
 namespace tqn {
 namespace {
 
@@ -59,6 +61,12 @@ std::wstring ReadBlockText(std::span<const uint8_t> view, BlockField field) {
     ByteCursor inField = cursor.TakeUpTo(field.bytes);
     uint16_t unit = 0;
     while (inField.ReadU16LE(unit) && unit != 0) text.push_back(static_cast<wchar_t>(unit));
+    return text;
+}
+
+std::wstring ReadEncryptedBlockText(std::span<const uint8_t> view, BlockField field) {
+    std::wstring text;
+    StringCryptToolW().DecryptFromHex(ReadBlockText(view, field), text);
     return text;
 }
 

@@ -32,6 +32,11 @@ inline constexpr BlockField kTracePathField{2060, 1024};
 // is ignored).
 std::wstring ReadBlockText(std::span<const uint8_t> view, BlockField field);
 
+// A field that holds encrypted hex text (the product folder, the trace path):
+// read as ReadBlockText does, then decrypted. Empty when the field is empty or
+// its text does not decrypt.
+std::wstring ReadEncryptedBlockText(std::span<const uint8_t> view, BlockField field);
+
 // Writes text and a terminator into the field and zeroes the rest of it.
 // False, with the view untouched, when the field lies outside the view or the
 // text and its terminator do not fit, or text holds a value that is not one

@@ -59,22 +59,33 @@ rerun_unstarted() {  # build dir, junit report
   grep -cE '^ *[0-9]+/[0-9]+ Test +#[0-9]+: .*( Passed|\*\*\*Skipped)' "$rerun_log"
 }
 
-# The libFuzzer targets over the readers of foreign data, built with clang and
-# run for a bounded number of inputs from a fixed seed; each counts as a test.
+# The libFuzzer targets over the readers of foreign data (listed by
+# scripts/fuzz.sh), built with clang under ASan and UBSan and run for a
+# bounded number of inputs from a fixed seed, starting from a scratch copy of
+# each seed corpus; each counts as a test.
 run_fuzz() {  # build dir
-  local dir=$1 target
+  local dir=$1 target name work
+  local targets=($("$root/scripts/fuzz.sh" --list))
   echo "== fuzz: configure and build"
-  if ! CC=clang CXX=clang++ cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=Debug \
-        -DTQN_FUZZ=ON >"$dir.configure.log" 2>&1 ||
-     ! cmake --build "$dir" -j "$jobs" --target script_block_fuzz skin_buffer_fuzz crypt_fuzz; then
+  if [ ${#targets[@]} -eq 0 ] || ! CC=clang CXX=clang++ cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DTQN_FUZZ=ON -DTQN_SANITIZE=ON >"$dir.configure.log" 2>&1 ||
+     ! cmake --build "$dir" -j "$jobs" --target "${targets[@]##*/}"; then
     echo "fuzz: build failed"; failed=$((failed+1)); return
   fi
-  for target in script/script_block_fuzz strings/skin_buffer_fuzz crypt/crypt_fuzz; do
-    echo "== fuzz: $target"
-    if "$dir/$target" -seed=1 -runs="${TQN_FUZZ_RUNS:-100000}" -max_len=1024 >"$dir/$(basename "$target").log" 2>&1; then
-      tail -n 2 "$dir/$(basename "$target").log"; passed=$((passed+1))
+  for target in "${targets[@]}"; do
+    name=${target##*/}
+    work="$dir/fuzz-work/$name"
+    echo "== fuzz: $name"
+    if ! { rm -rf "$work/corpus" && mkdir -p "$work/corpus" &&
+           cp "$root/$(dirname "$target")/tests/corpus/$name/"* "$work/corpus/"; }; then
+      echo "fuzz: $name has no seed corpus"; failed=$((failed+1)); continue
+    fi
+    # 1 MiB of stack, as a Windows thread has (see scripts/fuzz.sh).
+    if (ulimit -s 1024 && exec "$dir/$target" "$work/corpus" -seed=1 -runs="${TQN_FUZZ_RUNS:-100000}" \
+          -max_len=4096 -artifact_prefix="$work/") >"$work/log" 2>&1; then
+      tail -n 2 "$work/log"; passed=$((passed+1))
     else
-      tail -n 40 "$dir/$(basename "$target").log"; echo "fuzz: $target failed"; failed=$((failed+1))
+      tail -n 40 "$work/log"; echo "fuzz: $name failed"; failed=$((failed+1))
     fi
   done
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "crypt/string_crypt_tool.h"
 #include "environment/shared_block_layout.h"
 
 namespace tqn {
@@ -140,6 +141,59 @@ TEST(SharedBlockLayout, RefusedWritesLeaveTheViewUntouched) {
     std::vector<uint8_t> view(8, 0x5A);
     EXPECT_TRUE(WriteBlockText(view, {0, 8}, L"abc"));
     EXPECT_EQ(ReadBlockText(view, {0, 8}), L"abc");
+}
+
+std::wstring EncryptedHex(const std::wstring& text) {
+    std::wstring hex;
+    EXPECT_TRUE(StringCryptToolW().EncryptToHex(text, hex));
+    return hex;
+}
+
+std::wstring Lower(std::wstring text) {
+    for (auto& c : text) c = (c >= L'A' && c <= L'F') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+    return text;
+}
+
+TEST(SharedBlockLayout, ReadsEncryptedFieldsOrNothing) {
+    const std::wstring folder = L"C:\\Program Files\\Tarvolin";
+    const std::wstring hex = EncryptedHex(folder);
+    const std::wstring longHex = EncryptedHex(std::wstring(300, L'p'));
+    struct Case {
+        const char* what;
+        size_t viewSize;
+        BlockField field;
+        std::wstring stored;  // put into the field with its terminator where it fits
+        std::wstring expected;
+    };
+    const std::vector<Case> cases = {
+        // What the product's processes write.
+        {"product folder", kGlobalBlockSize, kProductFolderField, hex, folder},
+        {"trace path", kGlobalBlockSize, kTracePathField, hex, folder},
+        // Lower-case digits read the same.
+        {"lower case", kGlobalBlockSize, kProductFolderField, Lower(hex), folder},
+        // An empty field.
+        {"empty", kGlobalBlockSize, kProductFolderField, L"", L""},
+        // Hex that is not a whole cipher text.
+        {"short", kGlobalBlockSize, kProductFolderField, L"ABCD", L""},
+        // A path too long for the slot is written cut to 511 digits: it must not decrypt.
+        {"cut to the slot", kGlobalBlockSize, kTracePathField, longHex.substr(0, 511), L""},
+        // A view ending just after the text: no terminator is needed.
+        {"view ends after text", kProductFolderField.offset + 2 * hex.size(), kProductFolderField, hex, folder},
+        // A view ending inside the text: only what lies inside is read, and it does not decrypt.
+        {"view ends inside text", kProductFolderField.offset + 2 * (hex.size() - 4), kProductFolderField, hex, L""},
+        // A field beyond the view.
+        {"field beyond view", kProductFolderField.offset, kProductFolderField, hex, L""},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> view(c.viewSize, 0);
+        std::vector<uint16_t> units(c.stored.begin(), c.stored.end());
+        units.push_back(0);
+        for (size_t i = 0; i < units.size() && c.field.offset + 2 * i + 1 < view.size(); ++i) {
+            view[c.field.offset + 2 * i] = static_cast<uint8_t>(units[i] & 0xFF);
+            view[c.field.offset + 2 * i + 1] = static_cast<uint8_t>(units[i] >> 8);
+        }
+        EXPECT_EQ(ReadEncryptedBlockText(view, c.field), c.expected) << c.what;
+    }
 }
 
 TEST(SharedBlockLayout, RandomContentNeverReadsPastFieldOrView) {

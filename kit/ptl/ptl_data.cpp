@@ -50,11 +50,17 @@ public:
             error = Where(definition.line) + name + L" refers back to itself (" + path + name + L")";
             return false;
         }
+        if (chain_.size() > kDeepestReference) {
+            error = Where(definition.line) + L"references nest more than " + std::to_wstring(kDeepestReference) +
+                    L" deep (" + chain_.front() + L" -> ... -> " + name + L")";
+            return false;
+        }
         chain_.push_back(name);
         std::wstring expanded;
         const bool ok = Expand(definition, expanded, error);
         chain_.pop_back();
         if (!ok) return false;
+        resolvedCharacters_ += expanded.size();
         resolved_[name] = expanded;
         value = expanded;
         return true;
@@ -71,22 +77,27 @@ private:
         while (i < raw.size()) {
             if (raw[i] != L'%') {
                 out.push_back(raw[i++]);
-                continue;
+            } else {
+                const size_t close = raw.find(L'%', i + 1);
+                if (close == std::wstring::npos) {
+                    error = Where(definition.line) + L"'%' without a closing '%' (write %% for a percent sign)";
+                    return false;
+                }
+                const std::wstring reference = raw.substr(i + 1, close - i - 1);
+                i = close + 1;
+                std::wstring value;
+                if (reference.empty()) {
+                    value = L"%";
+                } else if (!Reference(reference, definition.line, value, error)) {
+                    return false;
+                }
+                out += value;
             }
-            const size_t close = raw.find(L'%', i + 1);
-            if (close == std::wstring::npos) {
-                error = Where(definition.line) + L"'%' without a closing '%' (write %% for a percent sign)";
+            if (resolvedCharacters_ + out.size() > kLargestResolved) {
+                error = Where(definition.line) + L"the values grow past " + std::to_wstring(kLargestResolved) +
+                        L" characters";
                 return false;
             }
-            const std::wstring reference = raw.substr(i + 1, close - i - 1);
-            i = close + 1;
-            if (reference.empty()) {
-                out.push_back(L'%');
-                continue;
-            }
-            std::wstring value;
-            if (!Reference(reference, definition.line, value, error)) return false;
-            out += value;
         }
         return true;
     }
@@ -117,6 +128,7 @@ private:
     const std::wstring& productFolder_;
     const EnvironmentLookup& environment_;
     std::map<std::wstring, std::wstring> resolved_;
+    size_t resolvedCharacters_ = 0;
     std::vector<std::wstring> chain_;
 };
 

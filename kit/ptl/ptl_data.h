@@ -15,6 +15,13 @@ using EnvironmentLookup = std::function<bool(const std::wstring& name, std::wstr
 // The variable every data file may refer to: the folder the tool was initialised with.
 inline constexpr const wchar_t* kProductFolderVariable = L"PRODUCT_FOLDER";
 
+// The resolver recurses once per reference: a chain of references is at most
+// this long, so that a long chain cannot exhaust the caller's stack.
+inline constexpr size_t kDeepestReference = 32;
+// The resolved values hold at most this many characters together: a few lines
+// that each double the one before would otherwise exhaust memory.
+inline constexpr size_t kLargestResolved = 1 << 20;
+
 class PathTable {
 public:
     // Parses the file's bytes (UTF-8, optional BOM) and resolves every value.

@@ -1,6 +1,7 @@
 #include "kit/script/script_language.h"
 
 #include <cstdint>
+#include <map>
 #include <utility>
 
 #include "crypt/utf8_codec.h"
@@ -209,8 +210,13 @@ bool ReadHeader(LineReader& reader, std::wstring& name, std::wstring& error) {
     return true;
 }
 
+// The line of each section opened so far, by normalised name: a search of
+// every earlier section per header would make a long script quadratic.
+using SectionLines = std::map<std::wstring, size_t>;
+
 // One line into the script being built; false with error on a malformed one.
-bool ReadLine(std::wstring_view text, size_t lineNumber, Script& script, std::wstring& error) {
+bool ReadLine(std::wstring_view text, size_t lineNumber, Script& script, SectionLines& sectionLines,
+              std::wstring& error) {
     for (wchar_t c : text) {
         if ((c < 0x20 && c != L'\t') || c == 0x7F) {
             error = L"control character U+" + Hex(static_cast<uint32_t>(c)) +
@@ -226,8 +232,9 @@ bool ReadLine(std::wstring_view text, size_t lineNumber, Script& script, std::ws
         Section section;
         section.line = lineNumber;
         if (!ReadHeader(reader, section.name, error)) return false;
-        if (const Section* earlier = FindSection(script, section.name)) {
-            error = L"section " + section.name + L" is already opened on line " + std::to_wstring(earlier->line);
+        const auto [earlier, opened] = sectionLines.emplace(tqn::NormalizeName(section.name), lineNumber);
+        if (!opened) {
+            error = L"section " + section.name + L" is already opened on line " + std::to_wstring(earlier->second);
             return false;
         }
         script.sections.push_back(std::move(section));
@@ -260,6 +267,7 @@ bool ParseScript(std::string_view bytes, std::wstring_view fileName, Script& scr
     if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
 
     Script parsed;
+    SectionLines sectionLines;
     for (size_t lineNumber = 1; !bytes.empty(); ++lineNumber) {
         const size_t end = bytes.find('\n');
         std::string_view line = bytes.substr(0, end);
@@ -270,7 +278,7 @@ bool ParseScript(std::string_view bytes, std::wstring_view fileName, Script& scr
         std::wstring problem;
         const bool decoded = tqn::DecodeUtf8Strict(line, text);
         if (!decoded) problem = L"the line is not valid UTF-8";
-        if (!decoded || !ReadLine(text, lineNumber, parsed, problem)) {
+        if (!decoded || !ReadLine(text, lineNumber, parsed, sectionLines, problem)) {
             error = std::wstring(fileName) + L" line " + std::to_wstring(lineNumber) + L": " + problem;
             return false;
         }

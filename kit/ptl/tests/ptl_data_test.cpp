@@ -114,6 +114,52 @@ TEST(PtlData, FailedLoadKeepsThePreviousTable) {
     EXPECT_FALSE(table.Find(L"B", value));
 }
 
+// V0 = %V1%, V1 = %V2%, ... : references references deep, the last value plain.
+std::string Chain(int references) {
+    std::string text;
+    for (int i = 0; i < references; ++i) text += "V" + std::to_string(i) + "=%V" + std::to_string(i + 1) + "%\n";
+    return text + "V" + std::to_string(references) + "=x\n";
+}
+
+// D0 is 16 characters and each later line doubles the one before.
+std::string Doubling(int lines) {
+    std::string text = "D0=xxxxxxxxxxxxxxxx\n";
+    for (int k = 1; k < lines; ++k) {
+        const std::string before = "%D" + std::to_string(k - 1) + "%";
+        text += "D" + std::to_string(k) + "=" + before + before + "\n";
+    }
+    return text;
+}
+
+TEST(PtlData, ChainsAndGrowthOfReferencesAreBounded) {
+    struct Case {
+        const char* what;
+        std::string text;
+        const wchar_t* error;  // null: the file loads
+    };
+    const wchar_t* tooDeep = L"ptl.dat line 34: references nest more than 32 deep (V0 -> ... -> V33)";
+    const wchar_t* tooLarge = L"ptl.dat line 17: the values grow past 1048576 characters";
+    const std::vector<Case> cases = {
+        {"as deep as allowed", Chain(32), nullptr},
+        {"one reference deeper", Chain(33), tooDeep},
+        // Found with the fuzz target: 700 references overflowed a 1 MiB stack (corpus deep_chain.dat).
+        {"stack-deep chain", Chain(700), tooDeep},
+        // 16 * (2^16 - 1) characters together: just within the limit.
+        {"as large as allowed", Doubling(16), nullptr},
+        {"one line more", Doubling(17), tooLarge},
+        // Found with the fuzz target: 28 doubling lines asked for 2^31 characters (corpus doubling.dat).
+        {"memory-exhausting growth", Doubling(28), tooLarge},
+    };
+    for (const Case& c : cases) {
+        PathTable table;
+        std::wstring error;
+        EXPECT_EQ(Load(table, c.text, error), c.error == nullptr) << c.what;
+        if (c.error != nullptr) {
+            EXPECT_EQ(error, c.error) << c.what;
+        }
+    }
+}
+
 TEST(PtlData, EmptyFileDefinesOnlyTheProductFolder) {
     PathTable table;
     std::wstring error;

@@ -139,6 +139,28 @@ TEST(ScriptLanguage, LinesAndSectionLookup) {
     EXPECT_EQ(FindSection(script, L"CommonDat"), nullptr);
 }
 
+TEST(ScriptLanguage, LargestScriptOfSectionsParsesInTime) {
+    // Found with the fuzz target: each header searched every earlier section,
+    // so a script of many sections took hours (the suite's time-out fails it
+    // then). The corpus keeps a short one (many_sections.scd).
+    const std::string repeat = "[s0]\n";
+    std::string text;
+    size_t count = 0;
+    for (std::string line = "[S0]\n"; text.size() + line.size() + repeat.size() <= kLargestScript;
+         line = "[S" + std::to_string(++count) + "]\n") {
+        text += line;
+    }
+    Script script;
+    std::wstring error;
+    ASSERT_TRUE(Parse(text, script, error)) << Narrow(error);
+    ASSERT_EQ(script.sections.size(), count);
+    const std::wstring last = L"s" + std::to_wstring(count - 1);
+    EXPECT_EQ(FindSection(script, last), &script.sections.back());
+    // A repeat is still found, with the line of the first.
+    EXPECT_FALSE(Parse(text + repeat, script, error));
+    EXPECT_EQ(error, L"script.scd line " + std::to_wstring(count + 1) + L": section s0 is already opened on line 1");
+}
+
 #ifdef TQN_SCRIPT_SAMPLE
 TEST(ScriptLanguage, ExampleScriptHoldsWhatTheLauncherAsksFor) {
     std::ifstream file(TQN_SCRIPT_SAMPLE, std::ios::binary);
