@@ -18,14 +18,21 @@ namespace {
 constexpr size_t kValueNameChars = 16384;
 constexpr REGSAM kWriteValueAccess = KEY_READ | KEY_WRITE;
 
+thread_local ScopedRegistryReadOnly* g_readOnly = nullptr;
+
 // Opens the key; when it is refused, widens its path and opens once more.
-// What the widening saved goes to `saved`, for the caller to put back.
+// What the widening saved goes to `saved`, for the caller to put back. In
+// read-only mode a refused key stays refused.
 bool ForceOpen(bool isNt, const std::wstring& rootName, const std::wstring& keyPath, REGSAM first,
                REGSAM reopen, SecurityRestoreList& saved, ScopedKey& key) {
     const HKEY root = ParseRootKey(rootName);
     const LSTATUS status = OpenRegistryKey(root, keyPath, first, key);
     if (status == ERROR_SUCCESS) return true;
     if (status != ERROR_ACCESS_DENIED) return false;
+    if (g_readOnly != nullptr) {
+        g_readOnly->NoteRefused(rootName, keyPath);
+        return false;
+    }
     if (!UnlockKeyPath(isNt, rootName, keyPath, saved, KEY_ALL_ACCESS, kAllTrustees)) return false;
     return OpenRegistryKey(root, keyPath, reopen, key) == ERROR_SUCCESS;
 }
@@ -293,6 +300,7 @@ bool ReadStringValue(bool isNt, const std::wstring& rootName, const std::wstring
 
 bool WriteStringValue(bool isNt, const std::wstring& rootName, const std::wstring& keyPath,
                       const std::wstring& valueName, const std::wstring& text) {
+    if (g_readOnly != nullptr) return false;
     ScopedSecurityRestore restore(isNt);
     ScopedKey key;
     const HKEY root = ParseRootKey(rootName);
@@ -308,13 +316,14 @@ bool WriteStringValue(bool isNt, const std::wstring& rootName, const std::wstrin
 
 bool CreateKeyUnderWidenedKeys(const std::wstring& rootName, const std::wstring& keyPath,
                                const SecurityRestoreList& saved) {
+    if (g_readOnly != nullptr) return false;
     ScopedKey key;
     return CreateUnderWidenedKeys(ParseRootKey(rootName), keyPath, saved, key) == ERROR_SUCCESS;
 }
 
 bool DeleteValue(bool isNt, const std::wstring& rootName, const std::wstring& keyPath,
                  const std::wstring& valueName) {
-    {
+    if (g_readOnly == nullptr) {
         ScopedSecurityRestore restore(isNt);
         ScopedKey key;
         if (ForceOpen(isNt, rootName, keyPath, KEY_ALL_ACCESS, KEY_ALL_ACCESS, restore.List(), key)) {
@@ -328,6 +337,7 @@ bool DeleteValue(bool isNt, const std::wstring& rootName, const std::wstring& ke
 bool DeleteKey(bool isNt, const std::wstring& rootName, const std::wstring& keyPath,
                bool withSubtree) {
     const HKEY root = ParseRootKey(rootName);
+    if (g_readOnly != nullptr) return !KeyExists(isNt, rootName, keyPath);
     if (!DeleteKeyPass(root, keyPath, withSubtree)) {
         // Whatever survives (every ancestor, a key with subkeys, a key that
         // still refuses) gets its former security back; the tree unlock saves
@@ -379,6 +389,23 @@ bool EnumerateValues(bool isNt, const std::wstring& rootName, const std::wstring
         entries.push_back(std::move(entry));
     }
     return !entries.empty();
+}
+
+ScopedRegistryReadOnly::ScopedRegistryReadOnly() : outer_(g_readOnly) { g_readOnly = this; }
+
+ScopedRegistryReadOnly::~ScopedRegistryReadOnly() { g_readOnly = outer_; }
+
+void ScopedRegistryReadOnly::NoteRefused(const std::wstring& rootName, const std::wstring& keyPath) {
+    refused_.push_back({rootName, keyPath});
+    // An enclosing scope hears of it too: it asked for read-only as well.
+    if (outer_ != nullptr) outer_->NoteRefused(rootName, keyPath);
+}
+
+bool ScopedRegistryReadOnly::WasRefused(const std::wstring& rootName, const std::wstring& keyPath) const {
+    for (const RefusedKey& key : refused_) {
+        if (key.rootName == rootName && key.keyPath == keyPath) return true;
+    }
+    return false;
 }
 
 }  // namespace tqn

@@ -76,5 +76,33 @@ bool EnumerateSubkeys(bool isNt, const std::wstring& rootName, const std::wstrin
 bool EnumerateValues(bool isNt, const std::wstring& rootName, const std::wstring& keyPath,
                      RegistryEntryList& entries);
 
+// While one lives on a thread, the registry tool only reads there: a key that
+// refuses the process is noted as refused and never widened, and the writing
+// operations write nothing (WriteStringValue and CreateKeyUnderWidenedKeys
+// fail; DeleteValue and DeleteKey answer from the registry as it stands).
+// For a caller that must leave every key as it found it.
+class ScopedRegistryReadOnly {
+public:
+    struct RefusedKey {
+        std::wstring rootName;  // as the caller spelled it
+        std::wstring keyPath;
+    };
+
+    ScopedRegistryReadOnly();
+    ~ScopedRegistryReadOnly();
+    ScopedRegistryReadOnly(const ScopedRegistryReadOnly&) = delete;
+    ScopedRegistryReadOnly& operator=(const ScopedRegistryReadOnly&) = delete;
+
+    // Whether the key refused an open since this began.
+    bool WasRefused(const std::wstring& rootName, const std::wstring& keyPath) const;
+
+    // Called by the tool where it would have widened the key.
+    void NoteRefused(const std::wstring& rootName, const std::wstring& keyPath);
+
+private:
+    ScopedRegistryReadOnly* outer_;
+    std::deque<RefusedKey> refused_;
+};
+
 }  // namespace tqn
 #endif

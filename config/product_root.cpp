@@ -28,29 +28,50 @@ void SetProductKeyForTesting(const std::wstring& rootName, const std::wstring& k
     ProductKeyLocation() = rootName.empty() ? ProductKey{} : ProductKey{rootName, keyPath};
 }
 
-bool ResolveProductRoot() {
-    bool result = false;
-    std::wstring productPath;
+std::wstring ReadRootDir() {
+    std::wstring rootDir;
+    uint32_t type = 0;
+    const ProductKey& key = ProductKeyLocation();
+    ReadStringValue(IsNtPlatform() != 0, key.rootName, key.keyPath, kRootDirValue, rootDir, type);
+    return rootDir;
+}
+
+namespace {
+
+enum class RootDirCopy { Store, Leave };
+
+// The gate: reads "productPath", else "RootDir" (which it stores as
+// "productPath" when asked to), and compares the folder with the program's.
+ProductRootCheck CheckProductRoot(RootDirCopy copy) {
+    ProductRootCheck check;
     ConfigConnector connector;
     if (connector.Load() != 0) {
+        check.configurationLoaded = true;
         const ConfigModuleTable& table = connector.Table();
         if (table.LoadDataConfig != nullptr) table.LoadDataConfig(0);
-        connector.GetDataString(kProductPathKey, productPath);
-        result = true;
-        if (productPath.empty()) {
-            uint32_t type = 0;
-            const ProductKey& key = ProductKeyLocation();
-            ReadStringValue(IsNtPlatform() != 0, key.rootName, key.keyPath, kRootDirValue, productPath, type);
-            result = false;
-            if (!productPath.empty()) {
-                connector.SetDataString(kProductPathKey, productPath);
+        connector.GetDataString(kProductPathKey, check.productPath);
+        if (check.productPath.empty()) {
+            check.rootDir = ReadRootDir();
+            check.rootDirRead = true;
+            check.copiesRootDir = !check.rootDir.empty();
+            if (check.copiesRootDir && copy == RootDirCopy::Store) {
+                connector.SetDataString(kProductPathKey, check.rootDir);
                 if (table.SaveDataConfig != nullptr) table.SaveDataConfig();
-                result = true;
             }
         }
         connector.Unload();
     }
-    return result && SameProductFolder(productPath, ProgramFolder());
+    check.programFolder = ProgramFolder();
+    const std::wstring& recorded = check.rootDirRead ? check.rootDir : check.productPath;
+    check.confirmed = check.configurationLoaded && !recorded.empty() &&
+                      SameProductFolder(recorded, check.programFolder);
+    return check;
 }
+
+}  // namespace
+
+bool ResolveProductRoot() { return CheckProductRoot(RootDirCopy::Store).confirmed; }
+
+ProductRootCheck InspectProductRoot() { return CheckProductRoot(RootDirCopy::Leave); }
 
 }  // namespace tqn

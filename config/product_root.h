@@ -16,6 +16,22 @@ inline constexpr wchar_t kProductPathKey[] = L"productPath";
 // match or not).
 bool ResolveProductRoot();
 
+// What the gate reads and decides, without its one write: for a report that
+// must change nothing.
+struct ProductRootCheck {
+    bool configurationLoaded = false;  // the module loaded and its Initialize answered
+    std::wstring productPath;          // as stored; empty when none
+    bool rootDirRead = false;          // read because "productPath" is empty
+    std::wstring rootDir;              // when read
+    std::wstring programFolder;
+    bool copiesRootDir = false;        // the gate would store "RootDir" as "productPath"
+    bool confirmed = false;            // what ResolveProductRoot would return
+};
+ProductRootCheck InspectProductRoot();
+
+// "RootDir" where the gate reads it (empty when missing or unreadable).
+std::wstring ReadRootDir();
+
 // Test seam: where "RootDir" is read from (a root name and key path of the
 // registry tool); empty names restore HKLM\SOFTWARE\Brennick\Tarvolin. The
 // trust test itself reads HKEY_LOCAL_MACHINE, so tests cannot redirect it.

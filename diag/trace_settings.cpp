@@ -2,10 +2,13 @@
 
 #include <windows.h>
 
+#include <array>
+
 #include "crypt/string_crypt_tool.h"
 #include "diag/trace.h"
 #include "environment/global_data.h"
 #include "environment/path_tool.h"
+#include "environment/path_tool_choice.h"
 #include "script/script_connector.h"
 
 namespace tqn {
@@ -27,18 +30,69 @@ bool NameSameFile(const std::wstring& a, const std::wstring& b) {
                                   static_cast<int>(fullB.size()), TRUE) == CSTR_EQUAL;
 }
 
-std::wstring PathToolTraceFile() {
-    RebindPathTool();
-    InitializePathTool(0, std::wstring());
-    std::wstring folder, name;
-    if (!GetFolderPathVariable(L"COMMON_APPDATA", L"LOG_FOLDER", folder) ||
-        !GetFileNameVariable(L"TRACE_FILE_NAME", name)) {
-        return std::wstring();
+// The folder lookup through the export the binding would call, but with no
+// flags: the newer export's flag 1 makes the folder.
+bool LookUpFolderLeavingDisk(const wchar_t* base, const wchar_t* folder, std::wstring& out) {
+    out.clear();
+    if (!IsPathToolBound()) return false;
+    const FARPROC newer = PathToolSlot(ptl::kGetFolderPathNew2);
+    const FARPROC older = PathToolSlot(ptl::kGetFolderPath2);
+    std::array<wchar_t, ptl::kPathCapacity> buffer{};
+    int32_t result = 0;
+    switch (ChooseLookupExport(newer != nullptr, older != nullptr)) {
+    case LookupExport::Newer:
+        result = reinterpret_cast<ptl::GetTwoPathFlagsFn>(reinterpret_cast<void*>(newer))(
+            base, folder, buffer.data(), ptl::kPathCapacity, 0);
+        break;
+    case LookupExport::Older:
+        result = reinterpret_cast<ptl::GetTwoPathFn>(reinterpret_cast<void*>(older))(base, folder, buffer.data(),
+                                                                                     ptl::kPathCapacity);
+        break;
+    case LookupExport::None:
+        return false;
     }
+    if (result == 0) return false;
+    buffer.back() = L'\0';
+    out = buffer.data();
+    return true;
+}
+
+std::wstring PathToolTraceFile(bool makeFolder) {
+    const std::wstring folder = ProductLogFolder(makeFolder);
+    std::wstring name;
+    if (folder.empty() || !GetFileNameVariable(L"TRACE_FILE_NAME", name)) return std::wstring();
     return folder + L"\\" + name;
 }
 
+std::wstring ReadTracePathSlot() {
+    std::wstring slotPath, hex;
+    if (ReadSharedField(GlobalSharedBlock(), kTracePathField, hex)) {
+        StringCryptToolW().DecryptFromHex(hex, slotPath);
+    }
+    return slotPath;
+}
+
+TracePathChoice ChooseProductTracePath(bool makeFolder) {
+    const std::wstring slotPath = ReadTracePathSlot();
+    const std::wstring toolPath = PathToolTraceFile(makeFolder);
+    return ChooseTracePath(slotPath, toolPath, NameSameFile(slotPath, toolPath));
+}
+
 }  // namespace
+
+std::wstring ProductLogFolder(bool makeFolder) {
+    RebindPathTool();
+    InitializePathTool(0, std::wstring());
+    std::wstring folder;
+    if (makeFolder) {
+        GetFolderPathVariable(L"COMMON_APPDATA", L"LOG_FOLDER", folder);
+    } else {
+        LookUpFolderLeavingDisk(L"COMMON_APPDATA", L"LOG_FOLDER", folder);
+    }
+    return folder;
+}
+
+TracePathChoice InspectTraceFilePath() { return ChooseProductTracePath(false); }
 
 uint32_t ReadConfiguredTraceMethod() {
     ScriptConnector connector;
@@ -49,15 +103,7 @@ uint32_t ReadConfiguredTraceMethod() {
 }
 
 std::wstring ResolveTraceFilePath() {
-    std::wstring slotPath;
-    {
-        std::wstring hex;
-        if (ReadSharedField(GlobalSharedBlock(), kTracePathField, hex)) {
-            StringCryptToolW().DecryptFromHex(hex, slotPath);
-        }
-    }
-    const std::wstring toolPath = PathToolTraceFile();
-    const TracePathChoice choice = ChooseTracePath(slotPath, toolPath, NameSameFile(slotPath, toolPath));
+    const TracePathChoice choice = ChooseProductTracePath(true);
     if (choice.writeSlot) {
         std::wstring hex;
         if (StringCryptToolW().EncryptToHex(choice.path, hex)) {

@@ -24,6 +24,15 @@ void ConnectTraceToProduct();
 
 uint32_t ReadConfiguredTraceMethod();
 std::wstring ResolveTraceFilePath();
+
+// The product's log folder (COMMON_APPDATA\LOG_FOLDER) as the path tool
+// names it. The launcher's lookup makes the folder; with makeFolder false
+// the lookup leaves the disk alone. Empty when the path tool cannot say.
+std::wstring ProductLogFolder(bool makeFolder);
+
+// ResolveTraceFilePath's choice without its writes: the slot is read, not
+// written, and the log folder is not made.
+TracePathChoice InspectTraceFilePath();
 #endif
 
 }  // namespace tqn

@@ -2,7 +2,8 @@
 # The main job, end to end under Wine in a private prefix: builds everything,
 # assembles the demo product, installs it with a damaged registration of
 # ".exe", and runs Launch.exe as the product's shortcut, its installer and
-# its uninstall would, telling in words what happened each time.
+# its uninstall would, telling in words what happened each time; it ends
+# with the text report of LaunchReport.exe installed beside it.
 set -eu
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 "$root/scripts/setup.sh"
@@ -99,3 +100,14 @@ echo "  RootDir copied into the data configuration: $(sed -n 's/^productPath *= 
   "$WINEPREFIX/drive_c/Program Files/Tarvolin/config/data.cfg" | tr -d '\r')"
 launch "The installer" "/install"
 launch "An uninstall" "/uninstall"
+
+# The support tool beside Launch.exe: the same road walked with the same code,
+# nothing changed, each step said in words.
+echo
+echo "== LaunchReport.exe (what Launch.exe would do now; it changes nothing)"
+set +e
+report=$(run 'C:\Program Files\Tarvolin\LaunchReport.exe')
+code=$?
+set -e
+tr -d '\r' <<<"$report" | sed 's/^./  &/'
+echo "  exit code: $code"

@@ -13,6 +13,7 @@ manifest() {
   local b=$1 s=$1/signed k=$root/kit/product
   printf '%s\t%s\n' \
     "$b/bin/Launch.exe" Launch.exe \
+    "$b/bin/LaunchReport.exe" LaunchReport.exe \
     "$s/env/brennick/ptl.tqm" ptl.tqm \
     "$k/ptl.dat" ptl.dat \
     "$s/config/brennick/config.tqm" config.tqm \

@@ -25,6 +25,7 @@ TestProduct::TestProduct(const ProductOptions& options)
     Copy(Signed(L"config\\" + options.configSigner + L"\\config.tqm"), L"config.tqm");
     Copy(Signed(L"script\\shared\\brennick\\script.dll"), L"script.dll");
     if (options.withStringModule) Copy(Signed(L"strings\\brennick\\strings.tqm"), L"strings.tqm");
+    if (options.withReport) Copy(BinFolder() + L"\\LaunchReport.exe", L"LaunchReport.exe");
     Copy(Signed(L"skins\\skin_en.skn"), L"config\\skin_en.skn");
     EXPECT_TRUE(WriteFileBytes(root + L"\\ptl.dat",
                                "UTIL_FOLDER = %PRODUCT_FOLDER%\nCONFIG_FOLDER = %PRODUCT_FOLDER%\\config\n"
@@ -38,9 +39,12 @@ TestProduct::TestProduct(const ProductOptions& options)
                                    "set UNINSTALL_FILE = \"uninstall_probe.exe\"\n"
                                    "[Environment]\nset EXCEPTION_REPORT_METHOD = " +
                                    std::to_string(options.traceMethod) + "\n"));
-    EXPECT_TRUE(WriteFileBytes(root + L"\\config\\data.cfg",
-                               "productPath = " + Utf8(options.recordedFolder.empty() ? root : options.recordedFolder) +
-                                   "\n" + options.extraData));
+    const std::string productPath =
+        options.rootDirOnly ? std::string()
+                            : "productPath = " + Utf8(options.recordedFolder.empty() ? root : options.recordedFolder) + "\n";
+    EXPECT_TRUE(WriteFileBytes(root + L"\\config\\data.cfg", productPath + options.extraData));
+    if (options.registered) Register();
+    if (options.rootDirOnly) SetRootDir();
 }
 
 TestProduct::~TestProduct() {
@@ -49,6 +53,56 @@ TestProduct::~TestProduct() {
     ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, (L"Software\\Classes\\." + extension_).c_str());
     ::RegDeleteTreeW(HKEY_CURRENT_USER, (L"Software\\Classes\\." + extension_).c_str());
     ::RegDeleteTreeW(HKEY_CURRENT_USER, ExplorerKey().c_str());
+    if (rootDirSet_) RestoreRootDir();
+}
+
+namespace {
+
+constexpr wchar_t kProductKey[] = L"SOFTWARE\\Brennick\\Tarvolin";
+
+void SetText(HKEY root, const std::wstring& key, const wchar_t* name, const std::wstring& text) {
+    EXPECT_EQ(::RegSetKeyValueW(root, key.c_str(), name, REG_SZ, text.c_str(),
+                                static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+}
+
+}  // namespace
+
+// The four conditions of an intact registration, as the repair writes them.
+void TestProduct::Register() const {
+    const std::wstring key = L"." + extension_;
+    SetText(HKEY_CLASSES_ROOT, key, nullptr, L"exefile");
+    SetText(HKEY_CLASSES_ROOT, key, L"Content Type", L"application/x-msdownload");
+    SetText(HKEY_CLASSES_ROOT, key + L"\\PersistentHandler", nullptr, L"{098f2470-bae0-11cd-b579-08002b30bfeb}");
+}
+
+// The prefix's own product key: whatever it held comes back afterwards.
+void TestProduct::SetRootDir() {
+    ScopedKey key;
+    DWORD disposition = 0;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kProductKey, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr,
+                                key.Receive(), &disposition),
+              ERROR_SUCCESS);
+    productKeyCreated_ = disposition == REG_CREATED_NEW_KEY;
+    wchar_t former[1024] = {};
+    DWORD size = sizeof(former) - sizeof(wchar_t);
+    if (::RegQueryValueExW(key.Get(), L"RootDir", nullptr, nullptr, reinterpret_cast<BYTE*>(former), &size) ==
+        ERROR_SUCCESS) {
+        formerRootDir_ = former;
+    }
+    rootDirSet_ = true;
+    SetText(HKEY_LOCAL_MACHINE, kProductKey, L"RootDir", Path());
+}
+
+void TestProduct::RestoreRootDir() {
+    if (formerRootDir_) {
+        SetText(HKEY_LOCAL_MACHINE, kProductKey, L"RootDir", *formerRootDir_);
+    } else if (productKeyCreated_) {
+        ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kProductKey);
+        ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Brennick");  // only when nothing else is in it
+    } else {
+        ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kProductKey, L"RootDir");
+    }
 }
 
 std::wstring TestProduct::ExplorerKey() const {
@@ -68,6 +122,13 @@ std::string TestProduct::Run(const std::wstring& tail, DWORD& exitCode,
     exitCode = 99;
     EXPECT_TRUE(RunProgram(L"\"" + folder_.Path() + L"\\" + program_ + L"\" " + tail, output, exitCode));
     for (const auto& [name, value] : environment) ::SetEnvironmentVariableW(name.c_str(), nullptr);
+    return output;
+}
+
+std::string TestProduct::RunProgramFile(const std::wstring& file, const std::wstring& tail, DWORD& exitCode) const {
+    std::string output;
+    exitCode = 99;
+    EXPECT_TRUE(RunProgram(L"\"" + folder_.Path() + L"\\" + file + L"\" " + tail, output, exitCode));
     return output;
 }
 

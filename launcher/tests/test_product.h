@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <map>
+#include <optional>
 #include <string>
 
 #include "environment/tests/test_support.h"
@@ -22,6 +23,9 @@ struct ProductOptions {
     std::wstring recordedFolder;           // "productPath"; empty: this folder
     std::wstring installedAs;              // the program's file name here; empty: as built
     int traceMethod = 0;                   // EXCEPTION_REPORT_METHOD (4: Logs\launch.log)
+    bool withReport = false;               // LaunchReport.exe beside the program
+    bool registered = false;               // the made-up extension registered intact
+    bool rootDirOnly = false;              // no "productPath": HKLM RootDir names this folder
 
     // The options changed one at a time.
     ProductOptions Program(std::wstring value) const { auto o = *this; o.program = std::move(value); return o; }
@@ -32,6 +36,9 @@ struct ProductOptions {
     ProductOptions RecordedFolder(std::wstring value) const { auto o = *this; o.recordedFolder = std::move(value); return o; }
     ProductOptions InstalledAs(std::wstring value) const { auto o = *this; o.installedAs = std::move(value); return o; }
     ProductOptions TraceMethod(int value) const { auto o = *this; o.traceMethod = value; return o; }
+    ProductOptions Report(bool value) const { auto o = *this; o.withReport = value; return o; }
+    ProductOptions Registered(bool value) const { auto o = *this; o.registered = value; return o; }
+    ProductOptions RootDirOnly(bool value) const { auto o = *this; o.rootDirOnly = value; return o; }
 };
 
 class TestProduct {
@@ -42,6 +49,8 @@ public:
     TestProduct& operator=(const TestProduct&) = delete;
 
     const std::wstring& Path() const { return folder_.Path(); }
+    // The guarded extension, without its dot.
+    const std::wstring& Extension() const { return extension_; }
     bool Registered() const;
     // The current user's Explorer overrides for the product's extension (HKCU).
     std::wstring ExplorerKey() const;
@@ -51,13 +60,22 @@ public:
     // set for it (and removed afterwards); its output and exit code.
     std::string Run(const std::wstring& tail, DWORD& exitCode,
                     const std::map<std::wstring, std::wstring>& environment = {}) const;
+    // The same for another program of the folder (LaunchReport.exe).
+    std::string RunProgramFile(const std::wstring& file, const std::wstring& tail, DWORD& exitCode) const;
 
 private:
     void Copy(const std::wstring& from, const std::wstring& to);
 
+    void Register() const;
+    void SetRootDir();
+    void RestoreRootDir();
+
     ScratchFolder folder_;
     std::wstring program_;
     std::wstring extension_;
+    bool rootDirSet_ = false;
+    bool productKeyCreated_ = false;
+    std::optional<std::wstring> formerRootDir_;
 };
 
 }  // namespace tqn::testing

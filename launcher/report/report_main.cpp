@@ -1,0 +1,49 @@
+// LaunchReport.exe: installed beside Launch.exe, walks the same start-up road
+// with the same code, changes nothing, and says what it found at each step.
+//   LaunchReport            the report as text
+//   LaunchReport --json     the report as one JSON object
+// Exit code 0 when the usual road (no arguments) would start the tray
+// program, 1 when it would not, 2 for bad usage.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "crypt/utf8_codec.h"
+#include "launcher/report/report_format.h"
+#include "launcher/report/report_gather.h"
+#include "launcher/report/report_rules.h"
+#include "platform/dll_search.h"
+
+namespace {
+
+// UTF-8 straight to the handle: the console's own conversion would cut the
+// text at the first character outside the ANSI code page.
+void Write(DWORD stream, const std::wstring& text) {
+    const std::string bytes = tqn::EncodeUtf8(text.data(), text.size());
+    const HANDLE handle = ::GetStdHandle(stream);
+    size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD written = 0;
+        const DWORD chunk = static_cast<DWORD>(bytes.size() - done < 65536 ? bytes.size() - done : 65536);
+        if (!::WriteFile(handle, bytes.data() + done, chunk, &written, nullptr) || written == 0) return;
+        done += written;
+    }
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    // As Launch.exe does before any module loads.
+    tqn::RestrictDllSearch();
+    const std::vector<std::wstring> arguments(argv + 1, argv + argc);
+    const auto format = tqn::report::ParseArguments(arguments);
+    if (!format) {
+        Write(STD_ERROR_HANDLE, L"usage: LaunchReport [--json]\n");
+        return tqn::report::kExitBadUsage;
+    }
+    const tqn::report::ReportFacts facts = tqn::report::GatherReportFacts();
+    Write(STD_OUTPUT_HANDLE, *format == tqn::report::OutputFormat::Json ? tqn::report::FormatJson(facts)
+                                                                        : tqn::report::FormatText(facts));
+    return tqn::report::ReportExitCode(facts);
+}

@@ -1,0 +1,358 @@
+// LaunchReport.exe under Wine, copied beside Launch.exe in test products:
+// what it says of each product state, as text and as JSON, and that a run
+// leaves every byte it looked at as it was.
+#include <windows.h>
+#include <sddl.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+
+#include "crypt/utf8_codec.h"
+#include "environment/global_data.h"
+#include "launcher/report/tests/json_reader.h"
+#include "launcher/tests/held_mutex.h"
+#include "launcher/tests/test_product.h"
+#include "platform/scoped_resource.h"
+
+using namespace tqn::testing;
+using tqn::test::JsonValue;
+
+namespace {
+
+struct ReportRun {
+    DWORD textExit = 99;
+    std::string text;
+    DWORD jsonExit = 99;
+    JsonValue json;
+};
+
+ReportRun RunReport(const TestProduct& product) {
+    ReportRun run;
+    run.text = product.RunProgramFile(L"LaunchReport.exe", L"", run.textExit);
+    const std::string json = product.RunProgramFile(L"LaunchReport.exe", L"--json", run.jsonExit);
+    const std::optional<JsonValue> parsed = tqn::test::ParseJson(json);
+    EXPECT_TRUE(parsed.has_value()) << json;
+    if (parsed) run.json = *parsed;
+    return run;
+}
+
+bool Says(const std::string& text, const std::string& line) { return text.find(line) != std::string::npos; }
+
+// A descriptor that lets only SYSTEM in, and puts the former one back after.
+class RefusingKey {
+public:
+    RefusingKey(HKEY root, std::wstring path) : root_(root), path_(std::move(path)) {
+        tqn::ScopedKey key;
+        EXPECT_EQ(::RegOpenKeyExW(root_, path_.c_str(), 0, READ_CONTROL | WRITE_DAC, key.Receive()), ERROR_SUCCESS);
+        DWORD size = 0;
+        ::RegGetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, nullptr, &size);
+        former_.resize(size);
+        EXPECT_EQ(::RegGetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, former_.data(), &size), ERROR_SUCCESS);
+        PSECURITY_DESCRIPTOR refusing = nullptr;
+        EXPECT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;KA;;;SY)", SDDL_REVISION_1,
+                                                                           &refusing, nullptr));
+        tqn::ScopedLocalMemory owner(refusing);
+        EXPECT_EQ(::RegSetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, refusing), ERROR_SUCCESS);
+    }
+    ~RefusingKey() {
+        tqn::ScopedKey key;  // the owner may still change the DACL
+        EXPECT_EQ(::RegOpenKeyExW(root_, path_.c_str(), 0, WRITE_DAC, key.Receive()), ERROR_SUCCESS);
+        EXPECT_EQ(::RegSetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, former_.data()), ERROR_SUCCESS);
+    }
+
+private:
+    HKEY root_;
+    std::wstring path_;
+    std::vector<BYTE> former_;
+};
+
+}  // namespace
+
+class LaunchReport : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(tqn::GlobalData().ReadProductFolder().empty()); }
+};
+
+// One table of product states and what the report says of each. Under Wine
+// every process is an elevated administrator on Windows 7 (Wine's default):
+// a damaged registration is repaired on the way, and the tray program goes
+// the medium-integrity way.
+TEST_F(LaunchReport, ProductStates) {
+    const TestProduct installed((ProductOptions()));
+    const std::wstring mutexName = L"tqn-report-" + NewGuidText();
+    using Check = std::function<void(const TestProduct&, const ReportRun&)>;
+    const struct {
+        const char* what;
+        ProductOptions options;
+        DWORD exitCode;
+        Check check;
+    } rows[] = {
+        {"healthy", ProductOptions().Registered(true), 0,
+         [](const TestProduct& p, const ReportRun& r) {
+             const std::string folder = Utf8(p.Path());
+             EXPECT_TRUE(r.json["association"]["intact"].boolean);
+             EXPECT_EQ(r.json["productFolder"]["folder"].text, folder);
+             EXPECT_EQ(r.json["productFolder"]["origin"].text, "programFolder");
+             for (size_t i = 0; i < 3; ++i) EXPECT_TRUE(r.json["modules"][i]["wouldLoad"].boolean) << i;
+             EXPECT_EQ(r.json["modules"][1]["path"].text, folder + "\\config.tqm");
+             EXPECT_EQ(r.json["modules"][1]["signer"].text, "Brennick Corp.");
+             EXPECT_EQ(r.json["productRoot"]["reason"].text, "sameFolder");
+             EXPECT_EQ(r.json["settings"]["EXT_NAME"].text, Utf8(p.Extension()));
+             EXPECT_EQ(r.json["settings"]["scriptMode"].text, "sharedBlock");
+             EXPECT_EQ(r.json["dispatch"][0]["action"].text, "startTray");
+             EXPECT_EQ(r.json["dispatch"][0]["launchPath"].text, "medium");
+             EXPECT_EQ(r.json["dispatch"][0]["startedAs"].text, "\"" + folder + "\\tray_probe.exe\" /launch");
+             EXPECT_EQ(r.json["dispatch"][3]["startedAs"].text, "\"" + folder + "\\uninstall_probe.exe\"");
+             EXPECT_EQ(r.json["trace"]["file"].text, folder + "\\Logs\\launch.log");
+             EXPECT_EQ(r.json["trace"]["dumpFile"].text, folder + "\\Logs\\Launch.exe.dmp");
+             EXPECT_TRUE(Says(r.text, "Association of \"." + Utf8(p.Extension()) + "\": intact\n"));
+             EXPECT_TRUE(Says(r.text, "The usual road would start the tray program (exit code 0).\n"));
+         }},
+        {"damaged registration", ProductOptions(), 0,
+         [](const TestProduct& p, const ReportRun& r) {
+             const std::string key = "HKEY_CLASSES_ROOT\\." + Utf8(p.Extension());
+             EXPECT_FALSE(r.json["association"]["intact"].boolean);
+             EXPECT_EQ(r.json["association"]["conditions"][0]["key"].text, key);
+             EXPECT_FALSE(r.json["association"]["conditions"][0]["holds"].boolean);
+             EXPECT_TRUE(r.json["association"]["conditions"][1]["found"].IsNull());
+             EXPECT_TRUE(r.json["dispatch"][0]["repairs"].boolean);
+             EXPECT_TRUE(Says(r.text, "    " + key + ": key missing -> fails\n")) << r.text;
+         }},
+        {"configuration module of a third party", ProductOptions().ConfigSigner(L"thirdparty"), 1,
+         [](const TestProduct&, const ReportRun& r) {
+             EXPECT_EQ(r.json["modules"][1]["signer"].text, "Orrin Tools Ltd.");
+             EXPECT_EQ(r.json["modules"][1]["signature"]["meaning"].text, "trusted");
+             EXPECT_FALSE(r.json["modules"][1]["wouldLoad"].boolean);
+             EXPECT_EQ(r.json["productRoot"]["reason"].text, "noConfiguration");
+             EXPECT_EQ(r.json["dispatch"][0]["reason"].text, "rootNotConfirmed");
+             EXPECT_TRUE(Says(r.text, "signer \"Orrin Tools Ltd.\"\n    Launch.exe would load it: no: the signer is"))
+                 << r.text;
+         }},
+        {"a copy outside the recorded folder", ProductOptions().RecordedFolder(installed.Path()), 1,
+         [&installed](const TestProduct& p, const ReportRun& r) {
+             EXPECT_EQ(r.json["productRoot"]["reason"].text, "otherFolder");
+             EXPECT_EQ(r.json["productRoot"]["recordedFolder"].text, Utf8(installed.Path()));
+             EXPECT_EQ(r.json["productRoot"]["programFolder"].text, Utf8(p.Path()));
+             EXPECT_TRUE(Says(r.text, "Product root: not confirmed: the recorded folder " + Utf8(installed.Path()) +
+                                          " is not the program folder " + Utf8(p.Path()) + "\n"))
+                 << r.text;
+         }},
+        {"an uninstall running", ProductOptions().Registered(true).ExtraData("uninstallMutexName = " + Utf8(mutexName) + "\n"),
+         1,
+         [&mutexName](const TestProduct&, const ReportRun& r) {
+             EXPECT_EQ(r.json["uninstallGuard"]["mutexName"].text, Utf8(mutexName));
+             EXPECT_TRUE(r.json["uninstallGuard"]["running"].boolean);
+             EXPECT_EQ(r.json["dispatch"][0]["reason"].text, "uninstallRunning");
+             EXPECT_EQ(r.json["dispatch"][1]["action"].text, "startTray");  // "/install" does not ask
+             EXPECT_TRUE(Says(r.text, "Uninstall guard: mutex \"" + Utf8(mutexName) + "\" (probed as Local\\" +
+                                          Utf8(mutexName) + "): held, an uninstall is running\n"))
+                 << r.text;
+         }},
+        {"a registration key that refuses reading", ProductOptions().Registered(true), 0,
+         [](const TestProduct& p, const ReportRun& r) {
+             EXPECT_TRUE(r.json["association"]["conditions"][0]["refused"].boolean);
+             EXPECT_FALSE(r.json["association"]["intact"].boolean);
+             EXPECT_TRUE(Says(r.text, "    HKEY_CLASSES_ROOT\\." + Utf8(p.Extension()) +
+                                          ": the key refuses reading (not widened) -> fails\n"))
+                 << r.text;
+         }},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        const TestProduct product(row.options.Report(true));
+        std::unique_ptr<HeldMutex> uninstall;
+        if (std::string(row.what) == "an uninstall running") uninstall = std::make_unique<HeldMutex>(L"Local\\" + mutexName);
+        std::unique_ptr<RefusingKey> refusing;
+        if (std::string(row.what) == "a registration key that refuses reading") {
+            refusing = std::make_unique<RefusingKey>(HKEY_CLASSES_ROOT, L"." + product.Extension());
+        }
+        const ReportRun run = RunReport(product);
+        EXPECT_EQ(run.textExit, row.exitCode);
+        EXPECT_EQ(run.jsonExit, row.exitCode);
+        EXPECT_EQ(run.json["exitCode"].number, row.exitCode);
+        row.check(product, run);
+    }
+}
+
+namespace {
+
+std::string Hex(const void* data, size_t size) {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    for (size_t i = 0; i < size; ++i) {
+        const auto byte = static_cast<const unsigned char*>(data)[i];
+        hex.push_back(kDigits[byte >> 4]);
+        hex.push_back(kDigits[byte & 0xF]);
+    }
+    return hex;
+}
+
+// A key and everything below it: owner, group and DACL, each value's type and
+// bytes. A key that refuses reading is recorded by its descriptor alone.
+void DumpKey(HKEY root, const std::wstring& path, std::string& out) {
+    out += Utf8(path) + ":";
+    {
+        tqn::ScopedKey control;
+        if (::RegOpenKeyExW(root, path.c_str(), 0, READ_CONTROL, control.Receive()) != ERROR_SUCCESS) {
+            out += " absent\n";
+            return;
+        }
+        BYTE descriptor[4096] = {};
+        DWORD size = sizeof descriptor;
+        ::RegGetKeySecurity(control.Get(), OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION |
+                            DACL_SECURITY_INFORMATION, descriptor, &size);
+        out += " security " + Hex(descriptor, size);
+    }
+    tqn::ScopedKey key;
+    const LSTATUS opened = ::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.Receive());
+    if (opened != ERROR_SUCCESS) {
+        out += " refuses " + std::to_string(opened) + "\n";
+        return;
+    }
+    out += "\n";
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[512];
+        DWORD nameLength = 512, type = 0;
+        BYTE data[4096];
+        DWORD dataSize = sizeof data;
+        if (::RegEnumValueW(key.Get(), i, name, &nameLength, nullptr, &type, data, &dataSize) != ERROR_SUCCESS) break;
+        out += "  " + Utf8(std::wstring(name, nameLength)) + " " + std::to_string(type) + " " + Hex(data, dataSize) + "\n";
+    }
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[512];
+        DWORD nameLength = 512;
+        if (::RegEnumKeyExW(key.Get(), i, name, &nameLength, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        DumpKey(root, path + L"\\" + std::wstring(name, nameLength), out);
+    }
+}
+
+void CloseSearch(HANDLE search) { ::FindClose(search); }
+using ScopedSearch = tqn::ScopedResource<HANDLE, CloseSearch, tqn::InvalidHandleIsEmpty>;
+
+// A folder's files with their sizes, and with their bytes when asked (one
+// level: the product's folders hold no deeper data).
+std::string DumpFolder(const std::wstring& folder, bool contents) {
+    std::string out = Utf8(folder) + ":";
+    WIN32_FIND_DATAW found{};
+    const ScopedSearch search(::FindFirstFileW((folder + L"\\*").c_str(), &found));
+    if (!search) return out + " absent\n";
+    std::map<std::wstring, std::string> entries;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..") continue;
+        std::string& entry = entries[name];
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            entry = "folder";
+            continue;
+        }
+        entry = std::to_string(found.nFileSizeLow) + " " + std::to_string(found.ftLastWriteTime.dwLowDateTime) + " ";
+        if (!contents) continue;
+        tqn::ScopedFileHandle file(::CreateFileW((folder + L"\\" + name).c_str(), GENERIC_READ,
+                                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+        std::string bytes(found.nFileSizeLow, '\0');
+        DWORD read = 0;
+        if (file && ::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr)) {
+            entry += Hex(bytes.data(), read);
+        }
+    } while (::FindNextFileW(search.Get(), &found));
+    for (const auto& [name, entry] : entries) out += "  " + Utf8(name) + " " + entry + "\n";
+    return out;
+}
+
+// Where two dumps part, with a little of each around it.
+std::string Difference(const std::string& what, const std::string& before, const std::string& after) {
+    size_t at = 0;
+    while (at < before.size() && at < after.size() && before[at] == after[at]) ++at;
+    const size_t from = at < 40 ? 0 : at - 40;
+    return what + " changed at character " + std::to_string(at) + ":\n  before: ..." + before.substr(from, 120) +
+           "\n  after:  ..." + after.substr(from, 120);
+}
+
+// Everything the report could have changed for a product.
+std::map<std::string, std::string> Snapshot(const TestProduct& product) {
+    std::map<std::string, std::string> snapshot;
+    const std::wstring ext = product.Extension();
+    DumpKey(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Brennick\\Tarvolin", snapshot["HKLM"]);
+    for (const std::wstring& path : {L"." + ext, ext + L"file", ext + L"_auto_file"}) {
+        DumpKey(HKEY_CLASSES_ROOT, path, snapshot["HKCR"]);
+    }
+    DumpKey(HKEY_CURRENT_USER, product.ExplorerKey(), snapshot["HKCU"]);
+    snapshot["product folder"] = DumpFolder(product.Path(), false);
+    snapshot["config folder"] = DumpFolder(product.Path() + L"\\config", true);
+    snapshot["log folder"] = DumpFolder(product.Path() + L"\\Logs", true);
+    const std::span<uint8_t> block = tqn::GlobalSharedBlock().Bytes();
+    snapshot["global block"] = Hex(block.data(), block.size());
+    return snapshot;
+}
+
+}  // namespace
+
+// A healthy product whose first run Launch.exe has still to make (it would
+// copy RootDir into the data configuration and record the trace file in the
+// global block), and a damaged one it would repair (an Explorer override, a
+// class key to delete, the registration missing, no log folder yet): the
+// report leaves every byte as it was, and starts nothing.
+TEST_F(LaunchReport, LeavesEverythingAsItWas) {
+    const struct {
+        const char* what;
+        ProductOptions options;
+        std::function<void(const TestProduct&)> prepare;
+        std::function<void(const JsonValue&)> wouldWrite;  // what Launch.exe would change here
+    } rows[] = {
+        {"healthy, before its first run", ProductOptions().Registered(true).RootDirOnly(true),
+         [](const TestProduct&) {},
+         [](const JsonValue& json) {
+             EXPECT_TRUE(json["productRoot"]["copiesRootDir"].boolean);
+             EXPECT_TRUE(json["productRoot"]["confirmed"].boolean);
+             EXPECT_TRUE(json["trace"]["writesSlot"].boolean);
+         }},
+        {"damaged", ProductOptions(),
+         [](const TestProduct& p) {
+             const std::wstring overrides = p.ExplorerKey();
+             const std::wstring progid = L"txtfile";
+             EXPECT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, (overrides + L"\\UserChoice").c_str(), L"Progid", REG_SZ,
+                                         progid.c_str(), static_cast<DWORD>((progid.size() + 1) * sizeof(wchar_t))),
+                       ERROR_SUCCESS);
+             EXPECT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, (overrides + L"\\OpenWithList").c_str(), L"a", REG_SZ,
+                                         L"notepad.exe", 24),
+                       ERROR_SUCCESS);
+             EXPECT_EQ(::RegSetKeyValueW(HKEY_CLASSES_ROOT, (p.Extension() + L"file\\shell").c_str(), nullptr, REG_SZ,
+                                         L"open", 10),
+                       ERROR_SUCCESS);
+             EXPECT_TRUE(::RemoveDirectoryW((p.Path() + L"\\Logs").c_str()));
+         },
+         [](const JsonValue& json) {
+             EXPECT_FALSE(json["association"]["intact"].boolean);
+             EXPECT_EQ(json["association"]["overrides"]["userChoice"].text, "txtfile");
+             EXPECT_TRUE(json["dispatch"][0]["repairs"].boolean);
+             EXPECT_FALSE(json["trace"]["logFolderExists"].boolean);
+         }},
+    };
+    const ScratchFolder records(L"tqn-report-records");
+    const std::wstring tray = records.Path() + L"\\tray.txt";
+    const std::wstring uninstaller = records.Path() + L"\\uninstall.txt";
+    ::SetEnvironmentVariableW(L"TQN_TRAY_RECORD", tray.c_str());
+    ::SetEnvironmentVariableW(L"TQN_UNINSTALL_RECORD", uninstaller.c_str());
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        const TestProduct product(row.options.Report(true));
+        row.prepare(product);
+        const auto before = Snapshot(product);
+        const ReportRun run = RunReport(product);
+        EXPECT_EQ(run.textExit, 0u);  // Launch.exe would start the tray program (an administrator repairs)
+        EXPECT_EQ(run.json["dispatch"][0]["action"].text, "startTray");
+        row.wouldWrite(run.json);
+        const auto after = Snapshot(product);
+        for (const auto& [what, bytes] : before) EXPECT_TRUE(after.at(what) == bytes) << Difference(what, bytes, after.at(what));
+        ::RegDeleteTreeW(HKEY_CLASSES_ROOT, (product.Extension() + L"file").c_str());
+    }
+    ::Sleep(800);  // a child, had one been started, would have written by now
+    EXPECT_EQ(::GetFileAttributesW(tray.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(::GetFileAttributesW(uninstaller.c_str()), INVALID_FILE_ATTRIBUTES);
+    ::SetEnvironmentVariableW(L"TQN_TRAY_RECORD", nullptr);
+    ::SetEnvironmentVariableW(L"TQN_UNINSTALL_RECORD", nullptr);
+}
