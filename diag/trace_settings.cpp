@@ -2,13 +2,10 @@
 
 #include <windows.h>
 
-#include <array>
-
 #include "crypt/string_crypt_tool.h"
 #include "diag/trace.h"
 #include "environment/global_data.h"
 #include "environment/path_tool.h"
-#include "environment/path_tool_choice.h"
 #include "script/script_connector.h"
 
 namespace tqn {
@@ -28,33 +25,6 @@ bool NameSameFile(const std::wstring& a, const std::wstring& b) {
     const std::wstring fullA = FullPath(a), fullB = FullPath(b);
     return ::CompareStringOrdinal(fullA.c_str(), static_cast<int>(fullA.size()), fullB.c_str(),
                                   static_cast<int>(fullB.size()), TRUE) == CSTR_EQUAL;
-}
-
-// The folder lookup through the export the binding would call, but with no
-// flags: the newer export's flag 1 makes the folder.
-bool LookUpFolderLeavingDisk(const wchar_t* base, const wchar_t* folder, std::wstring& out) {
-    out.clear();
-    if (!IsPathToolBound()) return false;
-    const FARPROC newer = PathToolSlot(ptl::kGetFolderPathNew2);
-    const FARPROC older = PathToolSlot(ptl::kGetFolderPath2);
-    std::array<wchar_t, ptl::kPathCapacity> buffer{};
-    int32_t result = 0;
-    switch (ChooseLookupExport(newer != nullptr, older != nullptr)) {
-    case LookupExport::Newer:
-        result = reinterpret_cast<ptl::GetTwoPathFlagsFn>(reinterpret_cast<void*>(newer))(
-            base, folder, buffer.data(), ptl::kPathCapacity, 0);
-        break;
-    case LookupExport::Older:
-        result = reinterpret_cast<ptl::GetTwoPathFn>(reinterpret_cast<void*>(older))(base, folder, buffer.data(),
-                                                                                     ptl::kPathCapacity);
-        break;
-    case LookupExport::None:
-        return false;
-    }
-    if (result == 0) return false;
-    buffer.back() = L'\0';
-    out = buffer.data();
-    return true;
 }
 
 std::wstring PathToolTraceFile(bool makeFolder) {
@@ -84,11 +54,8 @@ std::wstring ProductLogFolder(bool makeFolder) {
     RebindPathTool();
     InitializePathTool(0, std::wstring());
     std::wstring folder;
-    if (makeFolder) {
-        GetFolderPathVariable(L"COMMON_APPDATA", L"LOG_FOLDER", folder);
-    } else {
-        LookUpFolderLeavingDisk(L"COMMON_APPDATA", L"LOG_FOLDER", folder);
-    }
+    GetFolderPathVariable(L"COMMON_APPDATA", L"LOG_FOLDER", folder,
+                          makeFolder ? FolderLookup::MakeFolder : FolderLookup::LeaveDisk);
     return folder;
 }
 

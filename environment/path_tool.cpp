@@ -27,17 +27,16 @@ Fn SlotAs(size_t slot) {
     return reinterpret_cast<Fn>(reinterpret_cast<void*>(g_slots[slot]));
 }
 
-// Calls the lookup's newer export (with flag 1) or, failing that, its older one.
+// Calls the lookup's newer export (with the flag) or, failing that, its older one.
 template <typename Newer, typename Older, typename... Names>
-bool Lookup(size_t newerSlot, size_t olderSlot, std::wstring& out, const Names&... names) {
+bool Lookup(size_t newerSlot, size_t olderSlot, uint32_t flag, std::wstring& out, const Names&... names) {
     out.clear();
     if (!BoundNow()) return false;
     std::array<wchar_t, ptl::kPathCapacity> buffer{};
     int32_t result = 0;
     switch (ChooseLookupExport(g_slots[newerSlot] != nullptr, g_slots[olderSlot] != nullptr)) {
     case LookupExport::Newer:
-        result = SlotAs<Newer>(newerSlot)(names.c_str()..., buffer.data(), ptl::kPathCapacity,
-                                          ptl::kLookupFlag);
+        result = SlotAs<Newer>(newerSlot)(names.c_str()..., buffer.data(), ptl::kPathCapacity, flag);
         break;
     case LookupExport::Older:
         result = SlotAs<Older>(olderSlot)(names.c_str()..., buffer.data(), ptl::kPathCapacity);
@@ -105,15 +104,16 @@ bool IsPathToolBound() {
 FARPROC PathToolSlot(size_t slot) { return slot < g_slots.size() ? g_slots[slot] : nullptr; }
 
 bool GetFolderPathVariable(const std::wstring& baseVariable, const std::wstring& folderVariable,
-                           std::wstring& out) {
+                           std::wstring& out, FolderLookup lookup) {
+    const uint32_t flag = lookup == FolderLookup::MakeFolder ? ptl::kLookupFlag : 0;
     return Lookup<ptl::GetTwoPathFlagsFn, ptl::GetTwoPathFn>(
-        ptl::kGetFolderPathNew2, ptl::kGetFolderPath2, out, baseVariable, folderVariable);
+        ptl::kGetFolderPathNew2, ptl::kGetFolderPath2, flag, out, baseVariable, folderVariable);
 }
 
 bool GetFilePathVariable(const std::wstring& folderVariable, const std::wstring& fileVariable,
                          std::wstring& out) {
     return Lookup<ptl::GetTwoPathFlagsFn, ptl::GetTwoPathFn>(
-        ptl::kGetFilePathNew, ptl::kGetFilePath, out, folderVariable, fileVariable);
+        ptl::kGetFilePathNew, ptl::kGetFilePath, ptl::kLookupFlag, out, folderVariable, fileVariable);
 }
 
 bool GetFileNameVariable(const std::wstring& fileVariable, std::wstring& out) {

@@ -30,9 +30,13 @@ void RebindPathTool();
 // Drops one reference to "ptl.tqm"; empties the table once the module is gone.
 void ReleasePathTool();
 
+// Whether a folder lookup through the newer export asks the path tool to make
+// the folder (its flag 1, as the launcher asks) or to leave the disk alone.
+enum class FolderLookup { MakeFolder, LeaveDisk };
+
 // The lookups: out is cleared first and set only on success.
 bool GetFolderPathVariable(const std::wstring& baseVariable, const std::wstring& folderVariable,
-                           std::wstring& out);
+                           std::wstring& out, FolderLookup lookup = FolderLookup::MakeFolder);
 bool GetFilePathVariable(const std::wstring& folderVariable, const std::wstring& fileVariable,
                          std::wstring& out);
 // The file name of a file variable (used by the trace log).
