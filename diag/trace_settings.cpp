@@ -34,16 +34,8 @@ std::wstring PathToolTraceFile(bool makeFolder) {
     return folder + L"\\" + name;
 }
 
-std::wstring ReadTracePathSlot() {
-    std::wstring slotPath, hex;
-    if (ReadSharedField(GlobalSharedBlock(), kTracePathField, hex)) {
-        StringCryptToolW().DecryptFromHex(hex, slotPath);
-    }
-    return slotPath;
-}
-
 TracePathChoice ChooseProductTracePath(bool makeFolder) {
-    const std::wstring slotPath = ReadTracePathSlot();
+    const std::wstring slotPath = ReadEncryptedSharedField(GlobalSharedBlock(), kTracePathField);
     const std::wstring toolPath = PathToolTraceFile(makeFolder);
     return ChooseTracePath(slotPath, toolPath, NameSameFile(slotPath, toolPath));
 }

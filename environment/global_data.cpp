@@ -60,12 +60,14 @@ bool WriteSharedField(SharedBlock& block, BlockField field, const std::wstring& 
     return WriteBlockText(block.Bytes(), field, text);
 }
 
+std::wstring ReadEncryptedSharedField(SharedBlock& block, BlockField field) {
+    if (FAILED(block.Open())) return std::wstring();
+    SharedBlockLock lock(block.Mutex());
+    return ReadEncryptedBlockText(block.Bytes(), field);
+}
+
 std::wstring GlobalData::ReadProductFolder() {
-    if (FAILED(block_.Open())) return std::wstring();
-    if (productFolder_.empty()) {
-        SharedBlockLock lock(block_.Mutex());
-        productFolder_ = ReadEncryptedBlockText(block_.Bytes(), kProductFolderField);
-    }
+    if (productFolder_.empty()) productFolder_ = ReadEncryptedSharedField(block_, kProductFolderField);
     return productFolder_;
 }
 

@@ -61,6 +61,9 @@ HRESULT OpenGlobalData();
 // first). False when the block cannot be opened, or (writing) the text does
 // not fit the field; text is left untouched on failure.
 bool ReadSharedField(SharedBlock& block, BlockField field, std::wstring& text);
+// A field holding encrypted hex text (the product folder, the trace path),
+// read under the mutex and decrypted; empty when it is empty or does not decrypt.
+std::wstring ReadEncryptedSharedField(SharedBlock& block, BlockField field);
 bool WriteSharedField(SharedBlock& block, BlockField field, const std::wstring& text);
 
 // Reads the product folder that other product processes keep (encrypted) in
