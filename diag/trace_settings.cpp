@@ -6,6 +6,7 @@
 #include "diag/trace.h"
 #include "environment/global_data.h"
 #include "environment/path_tool.h"
+#include "platform/module_path.h"
 #include "script/script_connector.h"
 
 namespace tqn {
@@ -14,17 +15,10 @@ namespace {
 
 constexpr size_t kSlotCharacters = 511;
 
-std::wstring FullPath(const std::wstring& path) {
-    wchar_t full[1024] = {};
-    const DWORD length = ::GetFullPathNameW(path.c_str(), 1024, full, nullptr);
-    return length > 0 && length < 1024 ? std::wstring(full, length) : path;
-}
-
 bool NameSameFile(const std::wstring& a, const std::wstring& b) {
     if (a.empty() || b.empty()) return false;
-    const std::wstring fullA = FullPath(a), fullB = FullPath(b);
-    return ::CompareStringOrdinal(fullA.c_str(), static_cast<int>(fullA.size()), fullB.c_str(),
-                                  static_cast<int>(fullB.size()), TRUE) == CSTR_EQUAL;
+    const std::wstring fullA = FullPathName(a), fullB = FullPathName(b);
+    return SamePathText(fullA.empty() ? a : fullA, fullB.empty() ? b : fullB);
 }
 
 std::wstring PathToolTraceFile(bool makeFolder) {

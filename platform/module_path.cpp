@@ -18,6 +18,22 @@ std::wstring ProgramFolder() {
     if (length == 0 || length >= 512) return {};
     return FolderOfPath(std::wstring(path, length));
 }
+
+std::wstring FullPathName(const std::wstring& path) {
+    const DWORD size = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0) return {};
+    std::wstring full(size, L'\0');
+    const DWORD length = ::GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
+    if (length == 0 || length >= size) return {};
+    full.resize(length);
+    return full;
+}
+
+bool SamePathText(const std::wstring& a, const std::wstring& b) {
+    return !a.empty() && !b.empty() &&
+           ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
+                                  TRUE) == CSTR_EQUAL;
+}
 #endif
 
 }  // namespace tqn

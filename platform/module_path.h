@@ -11,6 +11,13 @@ std::wstring FolderOfPath(const std::wstring& path);
 // The folder of the program's own file (GetModuleFileNameW, 512 characters),
 // without a trailing backslash; empty when the name cannot be read whole.
 std::wstring ProgramFolder();
+
+// The full path (GetFullPathNameW: "." and ".." resolved, any length); empty
+// when it cannot be made.
+std::wstring FullPathName(const std::wstring& path);
+
+// Whether two non-empty path texts are equal, ignoring case as file names do.
+bool SamePathText(const std::wstring& a, const std::wstring& b);
 #endif
 
 }  // namespace tqn

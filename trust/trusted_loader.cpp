@@ -6,6 +6,7 @@
 
 #include "diag/trace.h"
 #include "platform/dll_search.h"
+#include "platform/module_path.h"
 #include "platform/scoped_resource.h"
 #include "platform/sync_object.h"
 #include "trust/certificate_tool.h"
@@ -39,17 +40,7 @@ std::vector<VerifiedModule>& VerifiedModules() {
     return modules;
 }
 
-// Size, then fill: neither name has a fixed limit.
-std::wstring FullPathOf(const std::wstring& path) {
-    const DWORD size = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (size == 0) return {};
-    std::wstring full(size, L'\0');
-    const DWORD length = ::GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
-    if (length == 0 || length >= size) return {};
-    full.resize(length);
-    return full;
-}
-
+// Size, then fill: a module name has no fixed limit.
 std::wstring FileNameOfModule(HMODULE module) {
     for (DWORD size = 512; size <= 32768; size *= 2) {
         std::wstring name(size, L'\0');
@@ -95,10 +86,6 @@ bool LoadedFromHeldFile(HMODULE module, HANDLE held) {
     return heldIdentity && heldIdentity == IdentityOf(loaded.Get());
 }
 
-bool SameFileName(const std::wstring& a, const std::wstring& b) {
-    return !a.empty() && ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
-                                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
-}
 
 // While a module stays loaded, LoadLibraryW hands back the image already
 // mapped for its path, whatever lies on disk now: testing the file again
@@ -107,15 +94,15 @@ bool SameFileName(const std::wstring& a, const std::wstring& b) {
 // reference and no second test. Anything else (another path, a module loaded
 // without the tests, one freed since) is tested as a new load.
 HMODULE ReferenceVerifiedModule(const std::wstring& path) {
-    const std::wstring full = FullPathOf(path);
+    const std::wstring full = FullPathName(path);
     if (full.empty()) return nullptr;
     ScopedLibrary reference;
     if (!::GetModuleHandleExW(0, full.c_str(), reference.Receive())) return nullptr;
     const std::wstring loaded = FileNameOfModule(reference.Get());
-    if (!SameFileName(loaded, full)) return nullptr;
+    if (!SamePathText(loaded, full)) return nullptr;
     SyncObjectEx::Guard guard(g_verifiedLock);
     for (const VerifiedModule& verified : VerifiedModules()) {
-        if (verified.module == reference.Get() && SameFileName(verified.path, loaded)) return reference.Take();
+        if (verified.module == reference.Get() && SamePathText(verified.path, loaded)) return reference.Take();
     }
     return nullptr;
 }
