@@ -1,6 +1,7 @@
 #include "launcher/report/report_rules.h"
 
 #include "config/product_root_rule.h"
+#include "crypt/format.h"
 #include "environment/path_tool_choice.h"
 #include "trust/load_order.h"
 #include "trust/trust_rules.h"
@@ -84,10 +85,8 @@ const std::vector<std::wstring>& ReportCommandLines() {
 }
 
 std::wstring HresultText(int32_t result) {
-    static const wchar_t kDigits[] = L"0123456789ABCDEF";
-    const auto bits = static_cast<uint32_t>(result);
-    std::wstring text = L"0x";
-    for (int shift = 28; shift >= 0; shift -= 4) text.push_back(kDigits[(bits >> shift) & 0xF]);
+    std::wstring text;
+    AssignFormat(text, L"0x%08X", static_cast<unsigned>(result));
     return text;
 }
 

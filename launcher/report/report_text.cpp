@@ -1,5 +1,6 @@
 #include <string>
 
+#include "crypt/format.h"
 #include "launcher/report/report_format.h"
 #include "launcher/report/report_rules.h"
 #include "trust/load_order.h"
@@ -21,13 +22,9 @@ std::wstring OrNone(const std::wstring& text, const wchar_t* none = L"(none)") {
 const wchar_t* YesNo(bool value) { return value ? L"yes" : L"no"; }
 
 std::wstring ShortHex(uint32_t value) {
-    static const wchar_t kDigits[] = L"0123456789ABCDEF";
-    std::wstring digits;
-    do {
-        digits.insert(digits.begin(), kDigits[value & 0xF]);
-        value >>= 4;
-    } while (value != 0);
-    return L"0x" + digits;
+    std::wstring text;
+    AssignFormat(text, L"0x%X", static_cast<unsigned>(value));
+    return text;
 }
 
 class Lines {
