@@ -5,11 +5,12 @@
 #include <windows.h>
 
 #include "kit/bench/start_beside.h"
+#include "platform/module_path.h"
 #include "trust/load_order.h"
 #include "trust/trusted_loader.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    const std::wstring folder = tqn::kit::OwnFolder();
+    const std::wstring folder = tqn::ProgramFolder();
     for (const wchar_t* module : {L"ptl.tqm", L"config.tqm", L"script.dll"}) {
         const std::wstring path = folder + L"\\" + module;
         if (FAILED(tqn::VerifyFileTrust(path)) || tqn::CompareSignerName(path, tqn::kFirstAcceptedSigner) != 0) return 1;

@@ -4,20 +4,13 @@
 
 #include <vector>
 
+#include "platform/module_path.h"
 #include "platform/scoped_resource.h"
 
 namespace tqn::kit {
 
-std::wstring OwnFolder() {
-    wchar_t path[512] = {};
-    const DWORD length = ::GetModuleFileNameW(nullptr, path, 512);
-    std::wstring folder(path, length < 512 ? length : 0);
-    const size_t slash = folder.rfind(L'\\');
-    return slash == std::wstring::npos ? std::wstring() : folder.substr(0, slash);
-}
-
 bool StartBeside(const std::wstring& fileName, const std::wstring& arguments) {
-    const std::wstring line = L"\"" + OwnFolder() + L"\\" + fileName + L"\" " + arguments;
+    const std::wstring line = L"\"" + ProgramFolder() + L"\\" + fileName + L"\" " + arguments;
     std::vector<wchar_t> commandLine(line.c_str(), line.c_str() + line.size() + 1);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;

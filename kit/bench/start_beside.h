@@ -5,7 +5,6 @@
 
 namespace tqn::kit {
 
-std::wstring OwnFolder();
 bool StartBeside(const std::wstring& fileName, const std::wstring& arguments);
 
 }  // namespace tqn::kit
