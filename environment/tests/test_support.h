@@ -16,6 +16,9 @@ using tqn::test::ScratchFolder;
 std::wstring NewGuidText();
 // Writes bytes to a file, replacing it.
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
+// The whole file (shared with writers, as records and logs are read while
+// others may have them open); false when it cannot be opened or read.
+bool ReadFileBytes(const std::wstring& path, std::string& bytes);
 bool FileExists(const std::wstring& path);
 bool FolderExists(const std::wstring& path);
 

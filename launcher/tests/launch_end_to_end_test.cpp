@@ -40,13 +40,8 @@ private:
     static std::string Arguments(const std::wstring& path, bool expected) {
         const int waits = expected ? 200 : 16;  // 10 s or 0.8 s
         for (int i = 0; i < waits && ::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES; ++i) ::Sleep(50);
-        tqn::ScopedFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) return "<not started>";
-        char buffer[4096] = {};
-        DWORD read = 0;
-        ::ReadFile(file.Get(), buffer, sizeof buffer - 1, &read, nullptr);
-        std::string text(buffer, read);
+        std::string text;
+        if (!ReadFileBytes(path, text)) return "<not started>";
         const size_t line = text.find("command_line=");
         if (line == std::string::npos) return "<no command line>";
         std::string commandLine = text.substr(line + 13, text.find('\n', line) - line - 13);
@@ -137,13 +132,8 @@ namespace {
 // The messages of a trace file's records ("{tag} values"), in file order.
 std::vector<std::string> TraceMessages(const std::wstring& path) {
     std::vector<std::string> messages;
-    tqn::ScopedFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return messages;
-    std::string text(1 << 16, '\0');
-    DWORD read = 0;
-    ::ReadFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &read, nullptr);
-    text.resize(read);
+    std::string text;
+    if (!ReadFileBytes(path, text)) return messages;
     // A record: "[ date time ms ] [program]        [message]" on a line of its
     // own (written in text mode: CR LF).
     for (size_t at = text.find("        [{"); at != std::string::npos; at = text.find("        [{", at + 1)) {

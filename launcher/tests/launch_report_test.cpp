@@ -250,14 +250,8 @@ std::string DumpFolder(const std::wstring& folder, bool contents) {
         }
         entry = std::to_string(found.nFileSizeLow) + " " + std::to_string(found.ftLastWriteTime.dwLowDateTime) + " ";
         if (!contents) continue;
-        tqn::ScopedFileHandle file(::CreateFileW((folder + L"\\" + name).c_str(), GENERIC_READ,
-                                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-        std::string bytes(found.nFileSizeLow, '\0');
-        DWORD read = 0;
-        if (file && ::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr)) {
-            entry += Hex(bytes.data(), read);
-        }
+        std::string bytes;
+        if (ReadFileBytes(folder + L"\\" + name, bytes)) entry += Hex(bytes.data(), bytes.size());
     } while (::FindNextFileW(search.Get(), &found));
     for (const auto& [name, entry] : entries) out += "  " + Utf8(name) + " " + entry + "\n";
     return out;

@@ -4,10 +4,10 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstring>
 #include <string>
 
 #include "environment/tests/test_support.h"
-#include "platform/scoped_resource.h"
 
 namespace tqn {
 namespace {
@@ -15,14 +15,13 @@ namespace {
 using testing::BinFolder;
 using testing::ScratchFolder;
 
+// The helpers append their paths in UTF-16.
 std::wstring ReadRecord(const std::wstring& path) {
-    ScopedFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return L"";
-    wchar_t text[2048] = {};
-    DWORD read = 0;
-    ::ReadFile(file.Get(), text, sizeof text - sizeof(wchar_t), &read, nullptr);
-    return std::wstring(text, read / sizeof(wchar_t));
+    std::string bytes;
+    if (!testing::ReadFileBytes(path, bytes)) return L"";
+    std::wstring text(bytes.size() / sizeof(wchar_t), L'\0');
+    std::memcpy(text.data(), bytes.data(), text.size() * sizeof(wchar_t));
+    return text;
 }
 
 TEST(DllSearch, APlantedHelperNeverLoads) {
