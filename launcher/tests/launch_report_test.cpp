@@ -27,12 +27,33 @@ struct ReportRun {
     std::string text;
     DWORD jsonExit = 99;
     JsonValue json;
+    DWORD processes = 0;  // every process the two runs made, the report's own included
 };
+
+// Runs the report inside a job, so that every process it or its children
+// start is counted, however briefly it lives.
+std::string RunCounted(const TestProduct& product, const std::wstring& arguments, DWORD& exitCode, DWORD& processes) {
+    const tqn::ScopedHandle job(::CreateJobObjectW(nullptr, nullptr));
+    EXPECT_TRUE(job);
+    std::string output;
+    exitCode = 99;
+    EXPECT_TRUE(RunProgram(L"\"" + product.Path() + L"\\LaunchReport.exe\" " + arguments, output, exitCode,
+                           [&job](DWORD processId) {
+                               const tqn::ScopedHandle child(
+                                   ::OpenProcess(PROCESS_SET_QUOTA | PROCESS_TERMINATE, FALSE, processId));
+                               EXPECT_TRUE(::AssignProcessToJobObject(job.Get(), child.Get()));
+                           }));
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
+    EXPECT_TRUE(::QueryInformationJobObject(job.Get(), JobObjectBasicAccountingInformation, &accounting,
+                                            sizeof accounting, nullptr));
+    processes += accounting.TotalProcesses;
+    return output;
+}
 
 ReportRun RunReport(const TestProduct& product) {
     ReportRun run;
-    run.text = product.RunProgramFile(L"LaunchReport.exe", L"", run.textExit);
-    const std::string json = product.RunProgramFile(L"LaunchReport.exe", L"--json", run.jsonExit);
+    run.text = RunCounted(product, L"", run.textExit, run.processes);
+    const std::string json = RunCounted(product, L"--json", run.jsonExit, run.processes);
     const std::optional<JsonValue> parsed = tqn::test::ParseJson(json);
     EXPECT_TRUE(parsed.has_value()) << json;
     if (parsed) run.json = *parsed;
@@ -173,6 +194,7 @@ TEST_F(LaunchReport, ProductStates) {
         EXPECT_EQ(run.textExit, row.exitCode);
         EXPECT_EQ(run.jsonExit, row.exitCode);
         EXPECT_EQ(run.json["exitCode"].number, row.exitCode);
+        EXPECT_EQ(run.processes, 2u);  // it starts nothing, whatever it finds
         row.check(product, run);
     }
 }
@@ -326,11 +348,6 @@ TEST_F(LaunchReport, LeavesEverythingAsItWas) {
              EXPECT_FALSE(json["trace"]["logFolderExists"].boolean);
          }},
     };
-    const ScratchFolder records(L"tqn-report-records");
-    const std::wstring tray = records.Path() + L"\\tray.txt";
-    const std::wstring uninstaller = records.Path() + L"\\uninstall.txt";
-    ::SetEnvironmentVariableW(L"TQN_TRAY_RECORD", tray.c_str());
-    ::SetEnvironmentVariableW(L"TQN_UNINSTALL_RECORD", uninstaller.c_str());
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         const TestProduct product(row.options.Report(true));
@@ -338,15 +355,11 @@ TEST_F(LaunchReport, LeavesEverythingAsItWas) {
         const auto before = Snapshot(product);
         const ReportRun run = RunReport(product);
         EXPECT_EQ(run.textExit, 0u);  // Launch.exe would start the tray program (an administrator repairs)
+        EXPECT_EQ(run.processes, 2u);  // the two runs of the report, and nothing they started
         EXPECT_EQ(run.json["dispatch"][0]["action"].text, "startTray");
         row.wouldWrite(run.json);
         const auto after = Snapshot(product);
         for (const auto& [what, bytes] : before) EXPECT_TRUE(after.at(what) == bytes) << Difference(what, bytes, after.at(what));
         ::RegDeleteTreeW(HKEY_CLASSES_ROOT, (product.Extension() + L"file").c_str());
     }
-    ::Sleep(800);  // a child, had one been started, would have written by now
-    EXPECT_EQ(::GetFileAttributesW(tray.c_str()), INVALID_FILE_ATTRIBUTES);
-    EXPECT_EQ(::GetFileAttributesW(uninstaller.c_str()), INVALID_FILE_ATTRIBUTES);
-    ::SetEnvironmentVariableW(L"TQN_TRAY_RECORD", nullptr);
-    ::SetEnvironmentVariableW(L"TQN_UNINSTALL_RECORD", nullptr);
 }
