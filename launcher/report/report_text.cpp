@@ -27,9 +27,24 @@ std::wstring ShortHex(uint32_t value) {
     return text;
 }
 
+// Values come from the registry, the data configuration and shared memory,
+// which others may write: a control character in one is shown as <U+001B>,
+// so that no value can end a line early, forge the lines after it, or steer
+// the reader's terminal.
 class Lines {
 public:
-    void Add(const std::wstring& line) { text_ += line + L"\n"; }
+    void Add(const std::wstring& line) {
+        for (const wchar_t c : line) {
+            if (static_cast<uint32_t>(c) < 0x20 || c == 0x7F) {
+                std::wstring shown;
+                AssignFormat(shown, L"<U+%04X>", static_cast<unsigned>(c));
+                text_ += shown;
+            } else {
+                text_ += c;
+            }
+        }
+        text_ += L"\n";
+    }
     void Blank() { text_ += L"\n"; }
     const std::wstring& Text() const { return text_; }
 

@@ -120,6 +120,21 @@ TEST(ReportFormat, BothOutputsNameWhatFails) {
     EXPECT_EQ(json["exitCode"].number, 1);
 }
 
+// A value written by someone else cannot end its line and forge the next, nor
+// send escape sequences to the reader's terminal.
+TEST(ReportFormat, TextShowsControlCharactersOfValues) {
+    ReportFacts facts = SampleFacts();
+    facts.association.intact = false;
+    facts.association.conditions[1].holds = false;
+    facts.association.conditions[1].found = L"x\" -> holds\n    HKEY_CLASSES_ROOT\\.exe \"\x1b[8m";
+    const std::wstring text = FormatText(facts);
+    EXPECT_NE(text.find(L"(default): \"x\" -> holds<U+000A>    HKEY_CLASSES_ROOT\\.exe \"<U+001B>[8m\", expected "
+                        L"\"exefile\" -> fails\n"),
+              std::wstring::npos)
+        << Utf8(text);
+    for (const wchar_t c : text) EXPECT_TRUE(c == L'\n' || c >= 0x20) << static_cast<unsigned>(c);
+}
+
 // The reader the tests rely on refuses what is not JSON.
 TEST(ReportFormat, ReaderRefusesMalformedText) {
     for (const char* bad : {"", "{", "{\"a\":}", "[1,]", "{\"a\":1,\"a\":2}", "\"\x01\"", "{} x", "tru"}) {
