@@ -92,7 +92,9 @@ bool LoadedFromHeldFile(HMODULE module, HANDLE held) {
 // would prove nothing about the code that runs. So a module that this
 // process verified and still holds at the requested full path gets one more
 // reference and no second test. Anything else (another path, a module loaded
-// without the tests, one freed since) is tested as a new load.
+// without the tests, one freed since) is tested as a new load. The roles
+// differ only in the order of the tests, never in what passes, so a module
+// verified for one role passes for every other.
 HMODULE ReferenceVerifiedModule(const std::wstring& path) {
     const std::wstring full = FullPathName(path);
     if (full.empty()) return nullptr;
