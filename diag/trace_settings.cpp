@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <optional>
+
 #include "crypt/string_crypt_tool.h"
 #include "diag/trace.h"
 #include "environment/global_data.h"
@@ -39,9 +41,10 @@ TracePathChoice ChooseProductTracePath(bool makeFolder) {
 std::wstring ProductLogFolder(bool makeFolder) {
     RebindPathTool();
     InitializePathTool(0, std::wstring());
+    std::optional<ScopedPathLookupsLeaveDisk> leaveDisk;
+    if (!makeFolder) leaveDisk.emplace();
     std::wstring folder;
-    GetFolderPathVariable(L"COMMON_APPDATA", L"LOG_FOLDER", folder,
-                          makeFolder ? FolderLookup::MakeFolder : FolderLookup::LeaveDisk);
+    GetFolderPathVariable(L"COMMON_APPDATA", L"LOG_FOLDER", folder);
     return folder;
 }
 

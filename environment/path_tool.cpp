@@ -1,6 +1,7 @@
 #include "environment/path_tool.h"
 
 #include <array>
+#include <atomic>
 
 #include "environment/global_data.h"
 #include "environment/path_tool_choice.h"
@@ -11,6 +12,7 @@ namespace tqn {
 namespace {
 
 std::array<FARPROC, ptl::kExportCount> g_slots{};
+std::atomic<int> g_lookupsLeavingDisk{0};
 
 // Created on first use, lives until process exit.
 SyncObjectEx& PathToolLock() {
@@ -32,6 +34,7 @@ template <typename Newer, typename Older, typename... Names>
 bool Lookup(size_t newerSlot, size_t olderSlot, uint32_t flag, std::wstring& out, const Names&... names) {
     out.clear();
     if (!BoundNow()) return false;
+    if (g_lookupsLeavingDisk.load() > 0) flag = 0;
     std::array<wchar_t, ptl::kPathCapacity> buffer{};
     int32_t result = 0;
     switch (ChooseLookupExport(g_slots[newerSlot] != nullptr, g_slots[olderSlot] != nullptr)) {
@@ -104,10 +107,9 @@ bool IsPathToolBound() {
 FARPROC PathToolSlot(size_t slot) { return slot < g_slots.size() ? g_slots[slot] : nullptr; }
 
 bool GetFolderPathVariable(const std::wstring& baseVariable, const std::wstring& folderVariable,
-                           std::wstring& out, FolderLookup lookup) {
-    const uint32_t flag = lookup == FolderLookup::MakeFolder ? ptl::kLookupFlag : 0;
+                           std::wstring& out) {
     return Lookup<ptl::GetTwoPathFlagsFn, ptl::GetTwoPathFn>(
-        ptl::kGetFolderPathNew2, ptl::kGetFolderPath2, flag, out, baseVariable, folderVariable);
+        ptl::kGetFolderPathNew2, ptl::kGetFolderPath2, ptl::kLookupFlag, out, baseVariable, folderVariable);
 }
 
 bool GetFilePathVariable(const std::wstring& folderVariable, const std::wstring& fileVariable,
@@ -115,6 +117,9 @@ bool GetFilePathVariable(const std::wstring& folderVariable, const std::wstring&
     return Lookup<ptl::GetTwoPathFlagsFn, ptl::GetTwoPathFn>(
         ptl::kGetFilePathNew, ptl::kGetFilePath, ptl::kLookupFlag, out, folderVariable, fileVariable);
 }
+
+ScopedPathLookupsLeaveDisk::ScopedPathLookupsLeaveDisk() { ++g_lookupsLeavingDisk; }
+ScopedPathLookupsLeaveDisk::~ScopedPathLookupsLeaveDisk() { --g_lookupsLeavingDisk; }
 
 bool GetFileNameVariable(const std::wstring& fileVariable, std::wstring& out) {
     out.clear();

@@ -30,15 +30,23 @@ void RebindPathTool();
 // Drops one reference to "ptl.tqm"; empties the table once the module is gone.
 void ReleasePathTool();
 
-// Whether a folder lookup through the newer export asks the path tool to make
-// the folder (its flag 1, as the launcher asks) or to leave the disk alone.
-enum class FolderLookup { MakeFolder, LeaveDisk };
-
-// The lookups: out is cleared first and set only on success.
+// The lookups: out is cleared first and set only on success. Through the
+// newer exports they ask the path tool to make the folder (its flag 1).
 bool GetFolderPathVariable(const std::wstring& baseVariable, const std::wstring& folderVariable,
-                           std::wstring& out, FolderLookup lookup = FolderLookup::MakeFolder);
+                           std::wstring& out);
 bool GetFilePathVariable(const std::wstring& folderVariable, const std::wstring& fileVariable,
                          std::wstring& out);
+// While one lives, every lookup of the process asks the path tool to leave
+// the disk alone (flag 0), whoever makes it: a read-only walk of the start-up uses
+// the same code as the start-up without making its folders.
+class ScopedPathLookupsLeaveDisk {
+public:
+    ScopedPathLookupsLeaveDisk();
+    ~ScopedPathLookupsLeaveDisk();
+    ScopedPathLookupsLeaveDisk(const ScopedPathLookupsLeaveDisk&) = delete;
+    ScopedPathLookupsLeaveDisk& operator=(const ScopedPathLookupsLeaveDisk&) = delete;
+};
+
 // The file name of a file variable (used by the trace log).
 bool GetFileNameVariable(const std::wstring& fileVariable, std::wstring& out);
 

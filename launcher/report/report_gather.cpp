@@ -173,6 +173,7 @@ TraceFacts GatherTrace() {
 
 ReportFacts GatherReportFacts() {
     ScopedRegistryReadOnly readOnly;
+    const ScopedPathLookupsLeaveDisk leaveDisk;
     ReportFacts facts;
     facts.windows = GatherWindows();
     facts.account = GatherAccount();

@@ -309,22 +309,25 @@ std::map<std::string, std::string> Snapshot(const TestProduct& product) {
 
 // A healthy product whose first run Launch.exe has still to make (it would
 // copy RootDir into the data configuration and record the trace file in the
-// global block), and a damaged one it would repair (an Explorer override, a
-// class key to delete, the registration missing, no log folder yet): the
+// global block), a damaged one it would repair (an Explorer override, a
+// class key to delete, the registration missing, no log folder yet), and one
+// whose module folder is missing (Launch.exe's look-ups would make it): the
 // report leaves every byte as it was, and starts nothing.
 TEST_F(LaunchReport, LeavesEverythingAsItWas) {
     const struct {
         const char* what;
         ProductOptions options;
         std::function<void(const TestProduct&)> prepare;
+        DWORD exitCode;
         std::function<void(const JsonValue&)> wouldWrite;  // what Launch.exe would change here
     } rows[] = {
         {"healthy, before its first run", ProductOptions().Registered(true).RootDirOnly(true),
-         [](const TestProduct&) {},
+         [](const TestProduct&) {}, 0,
          [](const JsonValue& json) {
              EXPECT_TRUE(json["productRoot"]["copiesRootDir"].boolean);
              EXPECT_TRUE(json["productRoot"]["confirmed"].boolean);
              EXPECT_TRUE(json["trace"]["writesSlot"].boolean);
+             EXPECT_EQ(json["dispatch"][0]["action"].text, "startTray");
          }},
         {"damaged", ProductOptions(),
          [](const TestProduct& p) {
@@ -341,11 +344,28 @@ TEST_F(LaunchReport, LeavesEverythingAsItWas) {
                        ERROR_SUCCESS);
              EXPECT_TRUE(::RemoveDirectoryW((p.Path() + L"\\Logs").c_str()));
          },
+         0,
          [](const JsonValue& json) {
              EXPECT_FALSE(json["association"]["intact"].boolean);
              EXPECT_EQ(json["association"]["overrides"]["userChoice"].text, "txtfile");
              EXPECT_TRUE(json["dispatch"][0]["repairs"].boolean);
+             EXPECT_EQ(json["dispatch"][0]["action"].text, "startTray");  // an administrator repairs
              EXPECT_FALSE(json["trace"]["logFolderExists"].boolean);
+         }},
+        {"its module folder missing", ProductOptions().Registered(true),
+         [](const TestProduct& p) {
+             std::string data;
+             ASSERT_TRUE(ReadFileBytes(p.Path() + L"\\ptl.dat", data));
+             const std::string from = "UTIL_FOLDER = %PRODUCT_FOLDER%\n";
+             ASSERT_NE(data.find(from), std::string::npos);
+             data.replace(data.find(from), from.size(), "UTIL_FOLDER = %PRODUCT_FOLDER%\\util\n");
+             ASSERT_TRUE(WriteFileBytes(p.Path() + L"\\ptl.dat", data));
+         },
+         1,
+         [](const JsonValue& json) {
+             EXPECT_FALSE(json["modules"][1]["present"].boolean);
+             EXPECT_TRUE(json["modules"][1]["path"].text.ends_with("\\util\\config.tqm")) << json["modules"][1]["path"].text;
+             EXPECT_EQ(json["dispatch"][0]["reason"].text, "rootNotConfirmed");
          }},
     };
     for (const auto& row : rows) {
@@ -354,9 +374,8 @@ TEST_F(LaunchReport, LeavesEverythingAsItWas) {
         row.prepare(product);
         const auto before = Snapshot(product);
         const ReportRun run = RunReport(product);
-        EXPECT_EQ(run.textExit, 0u);  // Launch.exe would start the tray program (an administrator repairs)
+        EXPECT_EQ(run.textExit, row.exitCode);
         EXPECT_EQ(run.processes, 2u);  // the two runs of the report, and nothing they started
-        EXPECT_EQ(run.json["dispatch"][0]["action"].text, "startTray");
         row.wouldWrite(run.json);
         const auto after = Snapshot(product);
         for (const auto& [what, bytes] : before) EXPECT_TRUE(after.at(what) == bytes) << Difference(what, bytes, after.at(what));
