@@ -17,6 +17,9 @@ namespace tqn {
 
 namespace {
 
+// The module the loader would hand back is not (or may not be) the file tested.
+constexpr wchar_t kTraceNotTheTestedFile[] = L"{6C0B7F43-5D2E-4B8A-9E51-0F3A7C2D94B6} [%s]";
+
 std::function<void(const std::wstring&)>& BeforeLoadHook() {
     static std::function<void(const std::wstring&)> hook;
     return hook;
@@ -29,7 +32,10 @@ std::function<void(const std::wstring&)>& VerificationHook() {
 
 // The modules this process verified and loaded, with their file names as the
 // loader reports them. An entry may outlive its module; it is only consulted
-// together with a module that the loader still holds at that very path.
+// together with a module that the loader still holds at that very path. One
+// case it cannot tell apart: a module freed, then mapped again without the
+// tests from the same path at the same address. Launch.exe keeps every module
+// it verified until its end, so none of its entries outlives its module.
 struct VerifiedModule {
     HMODULE module;
     std::wstring path;
@@ -91,22 +97,32 @@ bool LoadedFromHeldFile(HMODULE module, HANDLE held) {
 // mapped for its path, whatever lies on disk now: testing the file again
 // would prove nothing about the code that runs. So a module that this
 // process verified and still holds at the requested full path gets one more
-// reference and no second test. Anything else (another path, a module loaded
-// without the tests, one freed since) is tested as a new load. The roles
-// differ only in the order of the tests, never in what passes, so a module
-// verified for one role passes for every other.
-HMODULE ReferenceVerifiedModule(const std::wstring& path) {
+// reference and no second test; another path, or one freed since, is tested
+// as a new load. The roles differ only in the order of the tests, never in
+// what passes, so a module verified for one role passes for every other.
+//
+// A module mapped for the path that this process did not verify is refused
+// outright: it may have been mapped from a file since renamed away, and the
+// loader would hand back that image for whatever file lies there now.
+struct MappedModule {
+    bool mapped = false;         // the loader holds a module for this very path
+    HMODULE verified = nullptr;  // with one more reference, when it is one we verified
+};
+
+MappedModule FindMappedModule(const std::wstring& path) {
     const std::wstring full = FullPathName(path);
-    if (full.empty()) return nullptr;
+    if (full.empty()) return {};
     ScopedLibrary reference;
-    if (!::GetModuleHandleExW(0, full.c_str(), reference.Receive())) return nullptr;
+    if (!::GetModuleHandleExW(0, full.c_str(), reference.Receive())) return {};
     const std::wstring loaded = FileNameOfModule(reference.Get());
-    if (!SamePathText(loaded, full)) return nullptr;
+    if (!SamePathText(loaded, full)) return {};
     SyncObjectEx::Guard guard(g_verifiedLock);
     for (const VerifiedModule& verified : VerifiedModules()) {
-        if (verified.module == reference.Get() && SamePathText(verified.path, loaded)) return reference.Take();
+        if (verified.module == reference.Get() && SamePathText(verified.path, loaded)) {
+            return {true, reference.Take()};
+        }
     }
-    return nullptr;
+    return {true, nullptr};
 }
 
 struct KeptModules {
@@ -140,7 +156,12 @@ void RememberVerified(HMODULE module) {
 // file tested is the file loaded. A file that cannot be held (missing, or
 // open for writing elsewhere) is treated as missing.
 HMODULE LoadIfTestsPass(const std::wstring& path, bool (*testsPass)(const TrustTests&)) {
-    if (HMODULE loaded = ReferenceVerifiedModule(path)) return loaded;
+    const MappedModule mapped = FindMappedModule(path);
+    if (mapped.verified != nullptr) return mapped.verified;
+    if (mapped.mapped) {
+        TraceW(kTraceNotTheTestedFile, path.c_str());
+        return nullptr;
+    }
 
     ScopedFileHandle hold(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -159,7 +180,7 @@ HMODULE LoadIfTestsPass(const std::wstring& path, bool (*testsPass)(const TrustT
     // A redirection (a ".local" folder, a manifest, an image already mapped
     // for that name) could hand back another file than the one tested.
     if (!LoadedFromHeldFile(module.Get(), hold.Get())) {
-        TraceW(L"{6C0B7F43-5D2E-4B8A-9E51-0F3A7C2D94B6} [%s]", path.c_str());
+        TraceW(kTraceNotTheTestedFile, path.c_str());
         return nullptr;
     }
     RememberVerified(module.Get());

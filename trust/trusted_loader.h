@@ -28,7 +28,9 @@ int CompareSignerName(const std::wstring& path, const std::wstring& expected);
 // LoadLibraryW has returned, and the module the loader mapped must be that
 // very file (volume and file index), so the file tested is the file loaded. A module
 // that this process verified and still has loaded from the same full path
-// takes one more reference without being tested again.
+// takes one more reference without being tested again; one mapped for that
+// path without the tests (its file may have been renamed away since) is
+// refused, untested.
 HMODULE LoadTrustedPathTool(const std::wstring& path);
 HMODULE LoadTrustedConfigModule(const std::wstring& path);
 HMODULE LoadTrustedScriptModule(const std::wstring& path);
