@@ -1,7 +1,6 @@
 #include "assoc/registry_tool.h"
 
 #include <algorithm>
-#include <cstring>
 #include <vector>
 
 #include "assoc/inheritance_rule.h"
@@ -10,6 +9,7 @@
 #include "assoc/registry_key.h"
 #include "assoc/value_rules.h"
 #include "crypt/byte_buffer.h"
+#include "platform/token_query.h"
 
 namespace tqn {
 namespace {
@@ -93,13 +93,11 @@ std::vector<AclEntry> DaclEntries(const ByteBuffer& descriptor) {
 
 // The SID's bytes of the token's default owner or primary group.
 std::vector<uint8_t> TokenSid(HANDLE token, TOKEN_INFORMATION_CLASS what) {
-    DWORD size = 0;
-    ::GetTokenInformation(token, what, nullptr, 0, &size);
-    std::vector<uint8_t> buffer(size);
-    if (size < sizeof(PSID) || !::GetTokenInformation(token, what, buffer.data(), size, &size)) return {};
+    ScopedLocalMemory buffer;
+    if (!QueryTokenInformation(token, what, buffer)) return {};
     // TOKEN_OWNER and TOKEN_PRIMARY_GROUP both start with the SID pointer.
-    PSID sid = nullptr;
-    std::memcpy(&sid, buffer.data(), sizeof sid);
+    const PSID sid = *static_cast<const PSID*>(buffer.Get());
+    if (sid == nullptr || !::IsValidSid(sid)) return {};
     const auto* bytes = static_cast<const uint8_t*>(sid);
     return std::vector<uint8_t>(bytes, bytes + ::GetLengthSid(sid));
 }
