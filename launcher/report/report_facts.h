@@ -55,7 +55,7 @@ struct ProductRootFacts {
 
 struct SettingsFacts {
     int32_t scriptLoad = 0;  // ScriptConnector::Load's result
-    int32_t scriptMode = 0;  // ScriptConnector::kSharedBlockMode or kDirectMode
+    bool sharedBlockMode = false;  // else the engine runs each section directly
     std::optional<std::wstring> extName;
     std::optional<std::wstring> trayFile;
     std::optional<std::wstring> uninstallFile;

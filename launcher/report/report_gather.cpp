@@ -119,7 +119,7 @@ SettingsFacts GatherSettings() {
     SettingsFacts facts;
     ScriptConnector settings;
     facts.scriptLoad = settings.Load(L"CommonData", std::wstring());
-    facts.scriptMode = settings.Mode();
+    facts.sharedBlockMode = settings.Mode() == ScriptConnector::kSharedBlockMode;
     facts.extName = Setting(settings, L"EXT_NAME");
     facts.trayFile = Setting(settings, L"TRAY_FILE");
     facts.uninstallFile = Setting(settings, L"UNINSTALL_FILE");

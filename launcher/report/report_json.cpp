@@ -157,7 +157,7 @@ void WriteProductRoot(JsonWriter& json, const ProductRootFacts& root) {
 void WriteSettings(JsonWriter& json, const SettingsFacts& settings) {
     json.Open(L"settings", L'{');
     json.Number(L"scriptLoad", settings.scriptLoad);
-    json.Text(L"scriptMode", settings.scriptMode == 0 ? L"sharedBlock" : L"direct");
+    json.Text(L"scriptMode", settings.sharedBlockMode ? L"sharedBlock" : L"direct");
     json.Optional(L"EXT_NAME", settings.extName);
     json.Optional(L"TRAY_FILE", settings.trayFile);
     json.Optional(L"UNINSTALL_FILE", settings.uninstallFile);

@@ -160,7 +160,7 @@ void AddSettings(Lines& out, const SettingsFacts& settings) {
         out.Add(L"Settings: none (the script module gave no settings)");
     } else {
         out.Add(std::wstring(L"Settings (script module in ") +
-                (settings.scriptMode == 0 ? L"shared-block mode" : L"direct mode") + L"):");
+                (settings.sharedBlockMode ? L"shared-block mode" : L"direct mode") + L"):");
     }
     out.Add(L"  EXT_NAME: " + QuotedOr(settings.extName, L"not set"));
     out.Add(L"  TRAY_FILE: " + QuotedOr(settings.trayFile, L"not set"));

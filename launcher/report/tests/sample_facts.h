@@ -21,7 +21,7 @@ inline ReportFacts SampleFacts() {
         f.modules.push_back({role, L"C:\\P\\module", true, 0, std::wstring(L"Brennick Corp.")});
     }
     f.productRoot = {true, L"C:\\P", false, L"", false, L"C:\\P", false, true};
-    f.settings = {1, 0, std::wstring(L"exe"), std::wstring(L"tray.exe"), std::wstring(L"un.exe"), 4};
+    f.settings = {1, true, std::wstring(L"exe"), std::wstring(L"tray.exe"), std::wstring(L"un.exe"), 4};
     f.association.extension = L"exe";
     f.association.intact = true;
     for (const AssociationCondition& c : ExpectedRegistration(L"exe")) {
