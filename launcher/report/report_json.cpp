@@ -80,16 +80,7 @@ void WriteWindows(JsonWriter& json, const WindowsFacts& windows) {
     json.Text(L"servicePack", f.csdVersion);
     json.Number(L"architecture", f.architecture);
     json.Open(L"flags", L'{');
-    const OsFlags& flags = windows.flags;
-    json.Flag(L"ntPlatform", flags.ntPlatform != 0);
-    json.Flag(L"nt50OrLater", flags.nt50OrLater != 0);
-    json.Flag(L"vistaOrLater", flags.vistaOrLater != 0);
-    json.Flag(L"windows7", flags.windows7 != 0);
-    json.Flag(L"server2008", flags.server2008 != 0);
-    json.Flag(L"server2008R2", flags.server2008R2 != 0);
-    json.Flag(L"windows8", flags.windows8 != 0);
-    json.Flag(L"server2012Family", flags.server2012Family != 0);
-    json.Flag(L"windows10", flags.windows10 != 0);
+    for (const OsFlagName& name : OsFlagNames()) json.Flag(name.id, windows.flags.*name.flag != 0);
     json.Close(L'}');
     json.Close(L'}');
 }

@@ -102,6 +102,21 @@ const wchar_t* SignatureMeaning(int32_t trust) {
     }
 }
 
+const std::vector<OsFlagName>& OsFlagNames() {
+    static const std::vector<OsFlagName> names{
+        {&OsFlags::ntPlatform, L"ntPlatform", L"NT"},
+        {&OsFlags::nt50OrLater, L"nt50OrLater", L"2000 or later"},
+        {&OsFlags::vistaOrLater, L"vistaOrLater", L"Vista or later"},
+        {&OsFlags::windows7, L"windows7", L"Windows 7"},
+        {&OsFlags::server2008, L"server2008", L"Server 2008"},
+        {&OsFlags::server2008R2, L"server2008R2", L"Server 2008 R2"},
+        {&OsFlags::windows8, L"windows8", L"Windows 8"},
+        {&OsFlags::server2012Family, L"server2012Family", L"Server 2012 family"},
+        {&OsFlags::windows10, L"windows10", L"Windows 10"},
+    };
+    return names;
+}
+
 const wchar_t* ModuleRoleName(ModuleRole role) {
     switch (role) {
         case ModuleRole::PathTool: return L"path tool";

@@ -30,6 +30,15 @@ std::wstring HresultText(int32_t result);
 // chain not trusted", "file missing" or "other failure".
 const wchar_t* SignatureMeaning(int32_t trust);
 
+// The Windows version flags the launcher decides by, in their order, each
+// with its JSON member name and its words in the text.
+struct OsFlagName {
+    int32_t OsFlags::*flag;
+    const wchar_t* id;     // "vistaOrLater"
+    const wchar_t* words;  // "Vista or later"
+};
+const std::vector<OsFlagName>& OsFlagNames();
+
 const wchar_t* ModuleRoleName(ModuleRole role);  // "path tool", ...
 const wchar_t* ModuleRoleId(ModuleRole role);    // "pathTool", ...
 // The string module is loaded without the signature and signer tests.

@@ -60,16 +60,8 @@ void AddWindows(Lines& out, const ReportFacts& facts) {
             std::to_wstring(f.build) + (f.productType == 1 ? L", workstation" : L", server") +
             L", service pack: " + OrNone(f.csdVersion) + L", architecture " + std::to_wstring(f.architecture));
     std::wstring named;
-    const struct {
-        int32_t set;
-        const wchar_t* name;
-    } flagNames[] = {{flags.ntPlatform, L"NT"},           {flags.nt50OrLater, L"2000 or later"},
-                     {flags.vistaOrLater, L"Vista or later"}, {flags.windows7, L"Windows 7"},
-                     {flags.server2008, L"Server 2008"},  {flags.server2008R2, L"Server 2008 R2"},
-                     {flags.windows8, L"Windows 8"},      {flags.server2012Family, L"Server 2012 family"},
-                     {flags.windows10, L"Windows 10"}};
-    for (const auto& flag : flagNames) {
-        if (flag.set != 0) named += (named.empty() ? L"" : L", ") + std::wstring(flag.name);
+    for (const OsFlagName& name : OsFlagNames()) {
+        if (flags.*name.flag != 0) named += (named.empty() ? L"" : L", ") + std::wstring(name.words);
     }
     out.Add(L"  flags: " + OrNone(named));
 }

@@ -51,6 +51,10 @@ TEST(ReportFormat, JsonFieldsOfAHealthyProduct) {
                                                "uninstallGuard", "usualRoadStartsTray", "windows"}));
     EXPECT_EQ(json["windows"]["version"].text, "10.0.18362");
     EXPECT_TRUE(json["windows"]["flags"]["windows10"].boolean);
+    EXPECT_FALSE(json["windows"]["flags"]["windows7"].boolean);
+    EXPECT_EQ(json["windows"]["flags"].members.size(), 9u);
+    EXPECT_NE(FormatText(SampleFacts()).find(L"\n  flags: NT, 2000 or later, Vista or later, Windows 10\n"),
+              std::wstring::npos);
     EXPECT_EQ(json["account"]["integrity"].text, "high");
     EXPECT_EQ(json["productFolder"]["origin"].text, "programFolder");
     EXPECT_EQ(json["modules"].items.size(), 4u);
