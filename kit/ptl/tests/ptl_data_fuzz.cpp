@@ -3,25 +3,16 @@
 // non-empty values; one that fails names its line and keeps the old table.
 #include <cstdint>
 #include <cstdlib>
-#include <map>
 #include <string>
 #include <string_view>
 
 #include "kit/ptl/ptl_data.h"
+#include "kit/ptl/tests/sample_environment.h"
 
 namespace {
 
 void Require(bool condition) {
     if (!condition) std::abort();
-}
-
-bool Lookup(const std::wstring& name, std::wstring& value) {
-    static const std::map<std::wstring, std::wstring> variables = {{L"ProgramData", L"C:\\ProgramData"},
-                                                                   {L"EMPTY", L""}};
-    const auto found = variables.find(name);
-    if (found == variables.end()) return false;
-    value = found->second;
-    return true;
 }
 
 }  // namespace
@@ -30,9 +21,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     ptl::PathTable table;
     std::wstring error;
-    Require(table.Load("KEPT = x\n", L"ptl.dat", L"C:\\Product", Lookup, error));
+    Require(table.Load("KEPT = x\n", L"ptl.dat", L"C:\\Product", ptl::test::SampleEnvironment, error));
     const auto before = table.Values();
-    if (!table.Load(bytes, L"ptl.dat", L"C:\\Product", Lookup, error)) {
+    if (!table.Load(bytes, L"ptl.dat", L"C:\\Product", ptl::test::SampleEnvironment, error)) {
         Require(table.Values() == before && error.rfind(L"ptl.dat line ", 0) == 0);
         return 0;
     }

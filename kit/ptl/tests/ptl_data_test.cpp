@@ -9,18 +9,12 @@
 #include <vector>
 
 #include "kit/ptl/ptl_data.h"
+#include "kit/ptl/tests/sample_environment.h"
 
 namespace ptl {
 namespace {
 
-const EnvironmentLookup kEnvironment = [](const std::wstring& name, std::wstring& value) {
-    static const std::map<std::wstring, std::wstring> variables = {{L"ProgramData", L"C:\\ProgramData"},
-                                                                   {L"EMPTY", L""}};
-    const auto found = variables.find(name);
-    if (found == variables.end()) return false;
-    value = found->second;
-    return true;
-};
+const EnvironmentLookup kEnvironment = test::SampleEnvironment;
 
 bool Load(PathTable& table, const std::string& text, std::wstring& error) {
     return table.Load(text, L"ptl.dat", L"C:\\Product", kEnvironment, error);
