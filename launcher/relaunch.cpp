@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include "launcher/dispatch.h"
+#include "platform/module_path.h"
 #include "platform/scoped_resource.h"
 #include "strings/skin_string_table.h"
 
@@ -17,12 +18,6 @@ constexpr UINT kPromptStyle = MB_YESNO | MB_ICONINFORMATION | MB_SYSTEMMODAL;
 RunasCall& RunasSeam() {
     static RunasCall call;
     return call;
-}
-
-std::wstring OwnProgramPath() {
-    wchar_t path[MAX_PATH] = {};
-    const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return length < MAX_PATH ? std::wstring(path, length) : std::wstring();
 }
 
 // The explanation in the skin's language; the identifiers themselves when the
@@ -42,7 +37,7 @@ bool UserWantsAnotherTry() {
 void SetRunasForTesting(RunasCall call) { RunasSeam() = std::move(call); }
 
 bool RelaunchElevated(const std::wstring& parameters, bool askAgain) {
-    const std::wstring program = OwnProgramPath();
+    const std::wstring program = ModuleFileName(nullptr);
     long long result = 0;
     {
         ScopedLibrary shell(::LoadLibraryW(L"Shell32.dll"));

@@ -19,6 +19,20 @@ std::wstring ProgramFolder() {
     return FolderOfPath(std::wstring(path, length));
 }
 
+std::wstring ModuleFileName(HMODULE module) {
+    // Size, then fill: a module name has no fixed limit.
+    for (DWORD size = 512; size <= 32768; size *= 2) {
+        std::wstring name(size, L'\0');
+        const DWORD length = ::GetModuleFileNameW(module, name.data(), size);
+        if (length == 0) return {};
+        if (length < size) {
+            name.resize(length);
+            return name;
+        }
+    }
+    return {};
+}
+
 std::wstring FullPathName(const std::wstring& path) {
     const DWORD size = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
     if (size == 0) return {};

@@ -2,6 +2,10 @@
 // Where the running program lives.
 #include <string>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace tqn {
 
 // Everything before the last backslash (the path itself when it has none).
@@ -11,6 +15,10 @@ std::wstring FolderOfPath(const std::wstring& path);
 // The folder of the program's own file (GetModuleFileNameW, 512 characters),
 // without a trailing backslash; empty when the name cannot be read whole.
 std::wstring ProgramFolder();
+
+// The file a loaded module was mapped from, at any length (the program's own
+// for null); empty when it cannot be read.
+std::wstring ModuleFileName(HMODULE module);
 
 // The full path (GetFullPathNameW: "." and ".." resolved, any length); empty
 // when it cannot be made.

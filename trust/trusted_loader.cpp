@@ -46,20 +46,6 @@ std::vector<VerifiedModule>& VerifiedModules() {
     return modules;
 }
 
-// Size, then fill: a module name has no fixed limit.
-std::wstring FileNameOfModule(HMODULE module) {
-    for (DWORD size = 512; size <= 32768; size *= 2) {
-        std::wstring name(size, L'\0');
-        const DWORD length = ::GetModuleFileNameW(module, name.data(), size);
-        if (length == 0) return {};
-        if (length < size) {
-            name.resize(length);
-            return name;
-        }
-    }
-    return {};
-}
-
 std::function<std::wstring(HMODULE)>& LoadedFileNameSeam() {
     static std::function<std::wstring(HMODULE)> seam;
     return seam;
@@ -82,7 +68,7 @@ std::optional<FileIdentity> IdentityOf(HANDLE file) {
 // True when the file the loader names for the module is the file held open.
 bool LoadedFromHeldFile(HMODULE module, HANDLE held) {
     const std::wstring name =
-        LoadedFileNameSeam() ? LoadedFileNameSeam()(module) : FileNameOfModule(module);
+        LoadedFileNameSeam() ? LoadedFileNameSeam()(module) : ModuleFileName(module);
     if (name.empty()) return false;
     ScopedFileHandle loaded(::CreateFileW(name.c_str(), FILE_READ_ATTRIBUTES,
                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -114,7 +100,7 @@ MappedModule FindMappedModule(const std::wstring& path) {
     if (full.empty()) return {};
     ScopedLibrary reference;
     if (!::GetModuleHandleExW(0, full.c_str(), reference.Receive())) return {};
-    const std::wstring loaded = FileNameOfModule(reference.Get());
+    const std::wstring loaded = ModuleFileName(reference.Get());
     if (!SamePathText(loaded, full)) return {};
     SyncObjectEx::Guard guard(g_verifiedLock);
     for (const VerifiedModule& verified : VerifiedModules()) {
@@ -135,7 +121,7 @@ KeptModules& Kept() {
 }
 
 void RememberVerified(HMODULE module) {
-    const std::wstring loaded = FileNameOfModule(module);
+    const std::wstring loaded = ModuleFileName(module);
     SyncObjectEx::Guard guard(g_verifiedLock);
     std::vector<VerifiedModule>& modules = VerifiedModules();
     // A handle seen before belonged to a module freed since: its entry goes.

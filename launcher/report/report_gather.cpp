@@ -58,10 +58,8 @@ AccountFacts GatherAccount() {
 
 std::wstring LoadedPathToolFolder() {
     if (!IsPathToolBound()) return std::wstring();
-    wchar_t path[1024] = {};
-    const DWORD length = ::GetModuleFileNameW(::GetModuleHandleW(ptl::kModuleName), path, 1024);
-    if (length == 0 || length >= 1024) return std::wstring();
-    return FolderOfPath(std::wstring(path, length));
+    const std::wstring path = ModuleFileName(::GetModuleHandleW(ptl::kModuleName));
+    return path.empty() ? std::wstring() : FolderOfPath(path);
 }
 
 bool IsFile(const std::wstring& path) { return !path.empty() && IsUsableFile(::GetFileAttributesW(path.c_str())); }
