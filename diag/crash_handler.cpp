@@ -3,6 +3,9 @@
 #include <dbghelp.h>
 #include <sddl.h>
 
+#include <array>
+#include <atomic>
+
 #include "diag/dump_rules.h"
 #include "environment/path_tool.h"
 #include "platform/scoped_resource.h"
@@ -28,6 +31,17 @@ struct CrashState {
 CrashState& State() {
     static CrashState state;
     return state;
+}
+
+// A fixed table: adding and running allocate nothing.
+std::array<std::atomic<CrashCleanup>, kMaxCrashCleanups> g_cleanups{};
+std::atomic<size_t> g_cleanupCount{0};
+
+void RunCrashCleanups() {
+    const size_t count = g_cleanupCount.load();
+    for (size_t i = 0; i < count && i < kMaxCrashCleanups; ++i) {
+        if (const CrashCleanup cleanup = g_cleanups[i].load()) cleanup();
+    }
 }
 
 void BuildDumpSecurity(CrashState& state) {
@@ -72,7 +86,19 @@ const SECURITY_ATTRIBUTES* CrashDumpSecurity() { return State().secured ? &State
 
 void SetDumpFileCreatorForTesting(DumpFileCreator creator) { State().creator = std::move(creator); }
 
+bool AddCrashCleanup(CrashCleanup cleanup) {
+    if (cleanup == nullptr) return false;
+    const size_t slot = g_cleanupCount.fetch_add(1);
+    if (slot >= kMaxCrashCleanups) {
+        g_cleanupCount.store(kMaxCrashCleanups);
+        return false;
+    }
+    g_cleanups[slot].store(cleanup);
+    return true;
+}
+
 LONG WINAPI WriteCrashDump(EXCEPTION_POINTERS* exception) {
+    RunCrashCleanups();
     CrashState& state = State();
     ScopedLibrary dbghelp(::LoadLibraryW(L"DBGHELP.DLL"));
     const auto writeDump = dbghelp ? reinterpret_cast<MiniDumpWriteDumpFn>(reinterpret_cast<void*>(

@@ -28,6 +28,14 @@ const SECURITY_ATTRIBUTES* CrashDumpSecurity();
 using DumpFileCreator = std::function<HANDLE(const wchar_t* path, const SECURITY_ATTRIBUTES* security)>;
 void SetDumpFileCreatorForTesting(DumpFileCreator creator);
 
+// Work that must not be left undone when the process crashes (putting back
+// what it changed only for a while). The filter runs each one, in the order
+// added, before it writes the dump; they must allocate as little as they can.
+// False when the table is full (kMaxCrashCleanups).
+using CrashCleanup = void (*)();
+inline constexpr size_t kMaxCrashCleanups = 8;
+bool AddCrashCleanup(CrashCleanup cleanup);
+
 // The filter itself, exposed for tests that call it without crashing.
 LONG WINAPI WriteCrashDump(EXCEPTION_POINTERS* exception);
 
