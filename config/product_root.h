@@ -5,10 +5,10 @@
 #ifdef _WIN32
 #include <string>
 
+#include "environment/path_tool.h"
+
 namespace tqn {
 
-inline constexpr wchar_t kProductKeyPath[] = L"SOFTWARE\\Brennick\\Tarvolin";
-inline constexpr wchar_t kRootDirValue[] = L"RootDir";
 inline constexpr wchar_t kProductPathKey[] = L"productPath";
 
 // True when the installation folder is known and is the program folder. The

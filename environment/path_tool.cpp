@@ -3,8 +3,10 @@
 #include <array>
 #include <atomic>
 
+#include "diag/trace.h"
 #include "environment/global_data.h"
 #include "environment/path_tool_choice.h"
+#include "platform/scoped_resource.h"
 #include "platform/sync_object.h"
 #include "trust/trusted_loader.h"
 
@@ -13,6 +15,35 @@ namespace {
 
 std::array<FARPROC, ptl::kExportCount> g_slots{};
 std::atomic<int> g_lookupsLeavingDisk{0};
+std::atomic<bool> g_rejectionTraced{false};
+
+// The global block names a product folder that is not honoured. The text is
+// not traced: anybody may have written it.
+constexpr wchar_t kTraceStoredFolderIgnored[] = L"{A3E5C1D7-2B94-4F6E-8D0A-71C9E4B25F38}";
+
+// RootDir as a plain text, from the key as it stands (a link there would be
+// an administrator's own); empty when missing, not a string or too long.
+std::wstring ReadInstalledFolder() {
+    ScopedKey key;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kProductKeyPath, 0, KEY_QUERY_VALUE, key.Receive()) != ERROR_SUCCESS) {
+        return {};
+    }
+    std::array<wchar_t, 1024> text{};
+    DWORD type = REG_NONE;
+    DWORD size = static_cast<DWORD>((text.size() - 1) * sizeof(wchar_t));
+    if (::RegQueryValueExW(key.Get(), kRootDirValue, nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &size) !=
+            ERROR_SUCCESS ||
+        type != REG_SZ) {
+        return {};
+    }
+    return std::wstring(text.data());
+}
+
+// The full path of a plain drive folder; anything else is left out rather
+// than resolved against the current folder.
+std::wstring FullDriveFolder(const std::wstring& folder) {
+    return IsPlainDriveFolder(folder) ? FullPathName(folder) : std::wstring();
+}
 
 // Created on first use, lives until process exit.
 SyncObjectEx& PathToolLock() {
@@ -73,8 +104,8 @@ int32_t InitializePathTool(uint32_t flags, const std::wstring& folder) {
     // A stored folder without a trusted path tool does not stop the start:
     // the program folder is tried next.
     std::wstring productFolder;
-    const std::wstring shared = folder.empty() ? GlobalData().ReadProductFolder() : std::wstring();
-    for (const std::wstring& candidate : ProductFolderCandidates(folder, shared, ProgramFolder())) {
+    const ProductFolderSources sources = folder.empty() ? ReadProductFolderSources() : ProductFolderSources{};
+    for (const std::wstring& candidate : ProductFolderCandidates(folder, sources)) {
         if (BindPathTool(candidate)) {
             productFolder = candidate;
             break;
@@ -132,8 +163,19 @@ bool GetFileNameVariable(const std::wstring& fileVariable, std::wstring& out) {
     return true;
 }
 
-std::wstring ProductFolder() {
-    return ChooseProductFolder(std::wstring(), GlobalData().ReadProductFolder(), ProgramFolder());
+ProductFolderSources ReadProductFolderSources() {
+    ProductFolderSources sources;
+    sources.stored = GlobalData().ReadProductFolder();
+    sources.programFolder = ProgramFolder();
+    sources.installedFolder = FullDriveFolder(ReadInstalledFolder());
+    if (!sources.stored.empty()) {
+        const std::wstring full = FullDriveFolder(sources.stored);
+        if (!full.empty()) sources.stored = full;
+    }
+    if (StoredFolderRejected(sources) && !g_rejectionTraced.exchange(true)) TraceW(kTraceStoredFolderIgnored);
+    return sources;
 }
+
+std::wstring ProductFolder() { return ChooseProductFolder(std::wstring(), ReadProductFolderSources()); }
 
 }  // namespace tqn

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "environment/caller_token.h"
+#include "environment/path_tool_choice.h"
 #include "environment/path_tool_exports.h"
 #include "platform/module_path.h"
 
@@ -55,8 +56,19 @@ bool IsPathToolBound();
 // The slot's function, or null (tests look at the table through this).
 FARPROC PathToolSlot(size_t slot);
 
+// Where the installer records the product's folder ("RootDir" under
+// HKEY_LOCAL_MACHINE, which only administrators may write).
+inline constexpr wchar_t kProductKeyPath[] = L"SOFTWARE\\Brennick\\Tarvolin";
+inline constexpr wchar_t kRootDirValue[] = L"RootDir";
+
+// What the choice of the product folder rests on, read now: the global
+// block's folder, the program folder, and RootDir, the last two as full paths.
+ProductFolderSources ReadProductFolderSources();
+
 // The folder the path tool is taken from when none is given: the one stored
-// in the global shared block, else the program folder.
+// in the global shared block when it names the program folder or RootDir's,
+// else the program folder. A stored folder that is not honoured is traced
+// once per process.
 std::wstring ProductFolder();
 
 }  // namespace tqn

@@ -1,5 +1,7 @@
 #include "launcher/launch_decisions.h"
 
+#include "platform/path_names.h"
+
 namespace tqn {
 
 namespace {
@@ -57,8 +59,9 @@ std::wstring BuildConsoleSessionCommandLine(const std::wstring& path,
     return L"\"" + path + L"\" " + arguments;
 }
 
-std::wstring BuildTrayPath(const std::wstring& programFolder, const std::wstring& trayFile) {
-    return programFolder + L"\\" + trayFile;
+std::wstring ProgramFolderFile(const std::wstring& programFolder, const std::wstring& fileName) {
+    if (programFolder.empty() || !IsPathInsideFolder(fileName)) return {};
+    return programFolder + L"\\" + fileName;
 }
 
 }  // namespace tqn

@@ -39,8 +39,11 @@ std::wstring BuildQuotedCommandLine(const std::wstring& path, const std::wstring
 std::wstring BuildConsoleSessionCommandLine(const std::wstring& path,
                                             const std::wstring& arguments);
 
-// The tray path: program folder, a backslash, the tray file name.
-std::wstring BuildTrayPath(const std::wstring& programFolder, const std::wstring& trayFile);
+// The file a setting names (TRAY_FILE, UNINSTALL_FILE): program folder, a
+// backslash, the name. Empty when the name does not stay inside the folder
+// (see IsPathInsideFolder) or there is no folder: the settings come from
+// the product's data, and an elevated launcher starts what they name.
+std::wstring ProgramFolderFile(const std::wstring& programFolder, const std::wstring& fileName);
 
 }  // namespace tqn
 

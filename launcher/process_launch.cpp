@@ -103,8 +103,15 @@ private:
 
 }  // namespace
 
+std::wstring SettingFilePath(const wchar_t* setting, const std::wstring& fileName) {
+    std::wstring path = ProgramFolderFile(ProgramFolder(), fileName);
+    if (path.empty() && !fileName.empty()) TraceW(kTraceSettingFileRefused, setting);
+    return path;
+}
+
 void LaunchTrayProgram(const std::wstring& arguments, bool dropElevation) {
-    const std::wstring trayPath = BuildTrayPath(ProgramFolder(), TrayFile());
+    const std::wstring trayPath = SettingFilePath(L"TRAY_FILE", TrayFile());
+    if (trayPath.empty()) return;
     const bool isSystem = IsSystemAccountName(AccountName());
     OsFlags flags;
     bool mediumIntegrity = false;

@@ -8,8 +8,14 @@
 
 namespace tqn {
 
+// A setting's file in the program folder (see ProgramFolderFile); empty when
+// the setting names none, traced when it names something outside the folder.
+std::wstring SettingFilePath(const wchar_t* setting, const std::wstring& fileName);
+inline constexpr wchar_t kTraceSettingFileRefused[] = L"{D61F0B2A-9C47-4E85-B3A8-5E27C90F14D6} [%s]";
+
 // Starts program folder + "\" + TRAY_FILE by the launch path that the
-// account, dropElevation and the Windows version call for.
+// account, dropElevation and the Windows version call for; nothing when
+// TRAY_FILE names no file inside the program folder.
 void LaunchTrayProgram(const std::wstring& arguments, bool dropElevation);
 
 // With the launcher's own token; nothing is started unless the path names a

@@ -92,7 +92,8 @@ int RunLauncher(const std::wstring& commandLine) {
             std::wstring uninstallFile;
             settings.GetString(L"UNINSTALL_FILE", uninstallFile);
             TraceW(kTraceSettingsRead, uninstallFile.c_str());
-            if (!uninstallFile.empty()) StartProcessPlain(ProgramFolder() + L"\\" + uninstallFile, std::wstring());
+            const std::wstring uninstaller = SettingFilePath(L"UNINSTALL_FILE", uninstallFile);
+            if (!uninstaller.empty()) StartProcessPlain(uninstaller, std::wstring());
         }
     }
     Teardown();

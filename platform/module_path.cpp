@@ -13,10 +13,9 @@ std::wstring FolderOfPath(const std::wstring& path) {
 
 #ifdef _WIN32
 std::wstring ProgramFolder() {
-    wchar_t path[512] = {};
-    const DWORD length = ::GetModuleFileNameW(nullptr, path, 512);
-    if (length == 0 || length >= 512) return {};
-    return FolderOfPath(std::wstring(path, length));
+    const std::wstring path = ModuleFileName(nullptr);
+    if (path.find(L'\\') == std::wstring::npos) return {};
+    return FolderOfPath(path);
 }
 
 std::wstring ModuleFileName(HMODULE module) {

@@ -12,8 +12,8 @@ namespace tqn {
 std::wstring FolderOfPath(const std::wstring& path);
 
 #ifdef _WIN32
-// The folder of the program's own file (GetModuleFileNameW, 512 characters),
-// without a trailing backslash; empty when the name cannot be read whole.
+// The folder of the program's own file, at any length, without a trailing
+// backslash; empty when the name cannot be read.
 std::wstring ProgramFolder();
 
 // The file a loaded module was mapped from, at any length (the program's own

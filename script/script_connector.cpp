@@ -4,7 +4,7 @@
 
 #include "environment/caller_token.h"
 #include "environment/global_data.h"
-#include "environment/path_tool_choice.h"
+#include "environment/path_tool.h"
 #include "platform/module_path.h"
 #include "platform/scoped_resource.h"
 #include "script/script_block_reader.h"
@@ -30,9 +30,7 @@ void CallIfPresent(script::NoArgFn fn) {
     if (fn != nullptr) fn();
 }
 
-std::wstring ScriptFolder(const std::wstring& folder) {
-    return ChooseProductFolder(folder, GlobalData().ReadProductFolder(), ProgramFolder());
-}
+std::wstring ScriptFolder(const std::wstring& folder) { return folder.empty() ? ProductFolder() : folder; }
 
 }  // namespace
 

@@ -11,6 +11,7 @@
 #include "environment/global_data.h"
 #include "environment/path_tool.h"
 #include "environment/tests/test_support.h"
+#include "kit/testsupport/machine_root_dir.h"
 #include "platform/scoped_resource.h"
 
 using namespace tqn;
@@ -156,6 +157,8 @@ protected:
     }
 
     ScratchFolder product_{L"tqn-trace-product"};
+    // Where the installer would record the folder: only then is the stored one honoured.
+    tqn::test::ScopedMachineRootDir rootDir_{product_.Path()};
     std::wstring toolPath_;
 };
 

@@ -93,22 +93,6 @@ TEST(CallerToken, ShapeIs36UpperHexDigits) {
     EXPECT_FALSE(HasCallerTokenShape(L""));
 }
 
-TEST(PathToolChoice, ProductFolderPrefersRequestedThenSharedThenProgram) {
-    struct Case {
-        std::wstring requested, shared, program, expected;
-    };
-    const std::vector<Case> cases = {
-        {L"", L"", L"C:\\bin", L"C:\\bin"},               // nothing stored: program folder
-        {L"", L"D:\\Product", L"C:\\bin", L"D:\\Product"},  // stored folder wins
-        {L"E:\\x", L"D:\\Product", L"C:\\bin", L"E:\\x"},   // the caller's own choice wins
-        {L"E:\\x", L"", L"C:\\bin", L"E:\\x"},
-        {L"", L"", L"", L""},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(ChooseProductFolder(c.requested, c.shared, c.program), c.expected);
-    }
-}
-
 // A folder any process may have written is taken only in the plain form.
 TEST(PathToolChoice, StoredFolderOnlyAsAPlainDriveFolder) {
     struct Case {
@@ -132,14 +116,38 @@ TEST(PathToolChoice, StoredFolderOnlyAsAPlainDriveFolder) {
     }
 }
 
-TEST(PathToolChoice, CandidatesStoredFolderThenProgramFolder) {
+// The stored folder is anybody's to write: it is honoured only where it
+// names a folder an administrator chose (the program folder or RootDir's).
+TEST(PathToolChoice, CandidatesHonourTheStoredFolderOnlyWhereAnAdministratorPutTheProduct) {
     using List = std::vector<std::wstring>;
-    EXPECT_EQ(ProductFolderCandidates(L"E:\\x", L"D:\\P", L"C:\\bin"), List{L"E:\\x"});
-    EXPECT_EQ(ProductFolderCandidates(L"", L"D:\\P", L"C:\\bin"), (List{L"D:\\P", L"C:\\bin"}));
-    EXPECT_EQ(ProductFolderCandidates(L"", L"C:\\bin", L"C:\\bin"), List{L"C:\\bin"});
-    EXPECT_EQ(ProductFolderCandidates(L"", L"\\\\server\\share", L"C:\\bin"), List{L"C:\\bin"});
-    EXPECT_EQ(ProductFolderCandidates(L"", L"", L"C:\\bin"), List{L"C:\\bin"});
-    EXPECT_EQ(ChooseProductFolder(L"", L"P", L"C:\\bin"), L"C:\\bin");  // relative: not taken
+    const std::wstring program = L"C:\\Program Files\\Tarvolin";
+    const struct {
+        const char* what;
+        std::wstring requested;
+        ProductFolderSources sources;
+        List candidates;
+        bool rejected;
+    } rows[] = {
+        {"nothing stored", L"", {L"", program, L""}, {program}, false},
+        {"the caller's own choice", L"E:\\x", {L"D:\\P", program, L"D:\\P"}, {L"E:\\x"}, false},
+        {"the program folder", L"", {program, program, L""}, {program}, false},
+        {"the program folder, other case and a backslash", L"", {L"c:\\PROGRAM FILES\\tarvolin\\", program, L""},
+         {program}, false},
+        {"RootDir's folder", L"", {L"d:\\tarvolin\\", program, L"D:\\Tarvolin"}, {L"D:\\Tarvolin", program}, false},
+        {"a user's folder", L"", {L"C:\\Users\\Public\\x", program, L"D:\\Tarvolin"}, {program}, true},
+        {"a user's folder, no RootDir", L"", {L"C:\\Users\\Public\\x", program, L""}, {program}, true},
+        {"a folder inside the program folder", L"", {program + L"\\x", program, L""}, {program}, true},
+        {"RootDir's folder in a form that is not plain", L"", {L"D:\\x\\..\\Tarvolin", program, L"D:\\Tarvolin"},
+         {program}, true},
+        {"a UNC folder", L"", {L"\\\\server\\share", program, L"\\\\server\\share"}, {program}, true},
+        {"a relative folder", L"", {L"P", program, L"P"}, {program}, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        EXPECT_EQ(ProductFolderCandidates(row.requested, row.sources), row.candidates);
+        EXPECT_EQ(ChooseProductFolder(row.requested, row.sources), row.candidates.front());
+        EXPECT_EQ(StoredFolderRejected(row.sources), row.rejected);
+    }
 }
 
 TEST(PathToolChoice, LookupExportNewerThenOlderThenNone) {

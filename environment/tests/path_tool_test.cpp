@@ -14,6 +14,8 @@
 #include "environment/global_data.h"
 #include "environment/path_tool.h"
 #include "environment/tests/test_support.h"
+#include "kit/testsupport/machine_root_dir.h"
+#include "platform/module_path.h"
 #include "trust/root_store.h"
 
 namespace tqn {
@@ -239,13 +241,19 @@ TEST_F(PathTool, RebindFillsTheTableFromAModuleAlreadyLoaded) {
     ExpectTableEmpty();
 }
 
-TEST_F(PathTool, ProductFolderStoredInTheGlobalBlockIsUsed) {
+// The stored folder is used where RootDir names it, and only there.
+TEST_F(PathTool, ProductFolderStoredInTheGlobalBlockIsUsedWhereRootDirNamesIt) {
     GlobalProductFolderReset reset;
     const std::wstring folder = MakeProductFolder(L"brennick\\ptl.tqm");
     // Stored as another product process would: encrypted hex, under the mutex.
     std::wstring hex;
     ASSERT_TRUE(StringCryptToolW().EncryptToHex(folder, hex));
     ASSERT_TRUE(WriteSharedField(GlobalSharedBlock(), kProductFolderField, hex));
+    {
+        test::ScopedMachineRootDir rootDir(folder + L"x");
+        EXPECT_EQ(ProductFolder(), ProgramFolder());
+    }
+    test::ScopedMachineRootDir rootDir(folder);
     EXPECT_EQ(ProductFolder(), folder);
 
     ASSERT_EQ(InitializePathTool(0, std::wstring()), 1);
@@ -284,6 +292,10 @@ TEST_F(PathTool, HostileStoredFolderFallsBackToTheProgramFolder) {
     ASSERT_TRUE(::CopyFileW(testing::SignedCopy(L"thirdparty\\ptl.tqm").c_str(),
                             (untrusted.Path() + L"\\ptl.tqm").c_str(), FALSE));
     ASSERT_TRUE(testing::WriteFileBytes(untrusted.Path() + L"\\ptl.dat", kData));
+    ScratchFolder genuine;  // a genuine signed copy beside somebody's own data
+    ASSERT_TRUE(::CopyFileW(testing::SignedCopy(L"brennick\\ptl.tqm").c_str(),
+                            (genuine.Path() + L"\\ptl.tqm").c_str(), FALSE));
+    ASSERT_TRUE(testing::WriteFileBytes(genuine.Path() + L"\\ptl.dat", kData));
 
     GlobalProductFolderReset reset;
     const std::span<uint8_t> block = GlobalSharedBlock().Bytes();
@@ -297,6 +309,7 @@ TEST_F(PathTool, HostileStoredFolderFallsBackToTheProgramFolder) {
         {"a UNC folder", L"\\\\server\\share\\Tarvolin"},
         {"a folder with dots", folder + L"\\..\\" + folder.substr(folder.rfind(L'\\') + 1)},
         {"a folder without a trusted path tool", untrusted.Path()},
+        {"a folder with a trusted path tool, not RootDir's", genuine.Path()},
         {"random bytes", L""},
     };
     std::srand(7);

@@ -30,6 +30,7 @@ struct ProductFolderFacts {
     std::wstring programFolder;
     std::wstring boundFolder;        // where "ptl.tqm" was loaded from; empty: nowhere
     int32_t pathToolInitialize = 0;  // the path tool's Initialize result
+    std::wstring installedFolder;    // RootDir, as the choice of the product folder reads it
 };
 
 enum class ModuleRole { PathTool, Configuration, Script, Strings };
@@ -97,9 +98,9 @@ struct UninstallFacts {
 };
 
 struct LaunchFacts {
-    std::wstring trayPath;
+    std::wstring trayPath;           // empty when TRAY_FILE names nothing inside the program folder
     bool trayPresent = false;        // a file, not a folder
-    std::wstring uninstallerPath;    // empty when UNINSTALL_FILE is not set
+    std::wstring uninstallerPath;    // empty when UNINSTALL_FILE names nothing inside the program folder
     bool uninstallerPresent = false;
 };
 

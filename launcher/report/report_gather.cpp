@@ -82,7 +82,9 @@ std::vector<ModuleFacts> GatherModules(const ProductFolderFacts& folder) {
     const std::wstring pathToolFolder =
         !folder.boundFolder.empty()
             ? folder.boundFolder
-            : ProductFolderCandidates(std::wstring(), folder.sharedBlockFolder, folder.programFolder).back();
+            : ProductFolderCandidates(std::wstring(), {folder.sharedBlockFolder, folder.programFolder,
+                                                       folder.installedFolder})
+                  .back();
     std::wstring strings;
     GetFilePathVariable(L"UTIL_FOLDER", L"STRING_MODULE", strings);
     return {
@@ -144,13 +146,11 @@ LaunchFacts GatherLaunch(const SettingsFacts& settings) {
     LaunchFacts facts;
     const FileInformationExW files;
     bool isDirectory = false;
-    facts.trayPath = BuildTrayPath(ProgramFolder(), settings.trayFile.value_or(L""));
-    facts.trayPresent = files.FileExists(facts.trayPath, &isDirectory) && !isDirectory;
-    const std::wstring uninstallFile = settings.uninstallFile.value_or(L"");
-    if (!uninstallFile.empty()) {
-        facts.uninstallerPath = ProgramFolder() + L"\\" + uninstallFile;
-        facts.uninstallerPresent = files.FileExists(facts.uninstallerPath, &isDirectory) && !isDirectory;
-    }
+    facts.trayPath = ProgramFolderFile(ProgramFolder(), settings.trayFile.value_or(L""));
+    facts.trayPresent = !facts.trayPath.empty() && files.FileExists(facts.trayPath, &isDirectory) && !isDirectory;
+    facts.uninstallerPath = ProgramFolderFile(ProgramFolder(), settings.uninstallFile.value_or(L""));
+    facts.uninstallerPresent =
+        !facts.uninstallerPath.empty() && files.FileExists(facts.uninstallerPath, &isDirectory) && !isDirectory;
     return facts;
 }
 
@@ -180,7 +180,9 @@ ReportFacts GatherReportFacts() {
     KeepVerifiedModulesLoaded(true);
     RebindPathTool();
     facts.productFolder.pathToolInitialize = InitializePathTool(0, std::wstring());
+    const ProductFolderSources sources = ReadProductFolderSources();
     facts.productFolder.sharedBlockFolder = GlobalData().ReadProductFolder();
+    facts.productFolder.installedFolder = sources.installedFolder;
     facts.productFolder.programFolder = ProgramFolder();
     facts.productFolder.boundFolder = LoadedPathToolFolder();
     facts.productRoot = GatherProductRoot(readOnly);

@@ -106,6 +106,8 @@ void WriteProductFolder(JsonWriter& json, const ProductFolderFacts& folder) {
     json.TextOrNull(L"folder", folder.boundFolder);
     json.Text(L"origin", FolderOriginId(ProductFolderOrigin(folder)));
     json.Text(L"sharedBlockFolder", folder.sharedBlockFolder);
+    json.Flag(L"sharedBlockFolderIgnored", SharedBlockFolderIgnored(folder));
+    json.TextOrNull(L"installedFolder", folder.installedFolder);
     json.Text(L"programFolder", folder.programFolder);
     json.Number(L"pathToolInitialize", folder.pathToolInitialize);
     json.Close(L'}');

@@ -44,6 +44,7 @@ RowOutcome Nothing(RowOutcome row, RowReason reason) {
 RowOutcome UninstallRow(RowOutcome row, const ReportFacts& facts) {
     row.program = facts.launch.uninstallerPath;
     if (facts.settings.uninstallFile.value_or(L"").empty()) return Nothing(row, RowReason::UninstallFileNotSet);
+    if (row.program.empty()) return Nothing(row, RowReason::UninstallFileOutsideFolder);
     if (!facts.launch.uninstallerPresent) return Nothing(row, RowReason::UninstallerMissing);
     row.action = RowAction::StartUninstaller;
     row.reason = RowReason::Started;
@@ -61,6 +62,7 @@ RowOutcome TrayRow(RowOutcome row, const ReportFacts& facts) {
     if (row.dispatch.consultGuard && facts.uninstall.running) return Nothing(row, RowReason::UninstallRunning);
     row.program = facts.launch.trayPath;
     if (facts.settings.trayFile.value_or(L"").empty()) return Nothing(row, RowReason::TrayFileNotSet);
+    if (row.program.empty()) return Nothing(row, RowReason::TrayFileOutsideFolder);
     if (!facts.launch.trayPresent) return Nothing(row, RowReason::TrayFileMissing);
     const LaunchPath path = ChooseLaunchPath(IsSystemAccountName(facts.account.name), row.dispatch.dropElevation,
                                              facts.windows.flags, facts.account.mediumIntegrity);
@@ -151,9 +153,14 @@ bool ModuleWouldLoad(const ModuleFacts& module) {
     return false;
 }
 
+bool SharedBlockFolderIgnored(const ProductFolderFacts& folder) {
+    return StoredFolderRejected({folder.sharedBlockFolder, folder.programFolder, folder.installedFolder});
+}
+
 FolderOrigin ProductFolderOrigin(const ProductFolderFacts& folder) {
     if (folder.boundFolder.empty()) return FolderOrigin::None;
-    if (IsPlainDriveFolder(folder.sharedBlockFolder) && SameProductFolder(folder.boundFolder, folder.sharedBlockFolder)) {
+    if (StoredFolderAccepted({folder.sharedBlockFolder, folder.programFolder, folder.installedFolder}) &&
+        SameProductFolder(folder.boundFolder, folder.sharedBlockFolder)) {
         return FolderOrigin::SharedBlock;
     }
     return FolderOrigin::ProgramFolder;
@@ -214,8 +221,10 @@ const wchar_t* RowReasonId(RowReason reason) {
         case RowReason::ElevationNeeded: return L"elevationNeeded";
         case RowReason::UninstallRunning: return L"uninstallRunning";
         case RowReason::TrayFileNotSet: return L"trayFileNotSet";
+        case RowReason::TrayFileOutsideFolder: return L"trayFileOutsideFolder";
         case RowReason::TrayFileMissing: return L"trayFileMissing";
         case RowReason::UninstallFileNotSet: return L"uninstallFileNotSet";
+        case RowReason::UninstallFileOutsideFolder: return L"uninstallFileOutsideFolder";
         case RowReason::UninstallerMissing: return L"uninstallerMissing";
     }
     return L"?";

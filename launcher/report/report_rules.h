@@ -47,6 +47,8 @@ bool ModuleTestsApplied(ModuleRole role);
 // the recorded results, or for the string module, whether the file is there.
 bool ModuleWouldLoad(const ModuleFacts& module);
 
+// The block names a folder that is not honoured (neither the program folder nor RootDir's).
+bool SharedBlockFolderIgnored(const ProductFolderFacts& folder);
 enum class FolderOrigin { SharedBlock, ProgramFolder, None };
 FolderOrigin ProductFolderOrigin(const ProductFolderFacts& folder);
 const wchar_t* FolderOriginId(FolderOrigin origin);  // "sharedBlock", "programFolder", "none"
@@ -67,8 +69,10 @@ enum class RowReason {
     ElevationNeeded,  // the registration is damaged and the account is no administrator
     UninstallRunning,
     TrayFileNotSet,
+    TrayFileOutsideFolder,  // TRAY_FILE names something outside the program folder
     TrayFileMissing,
     UninstallFileNotSet,
+    UninstallFileOutsideFolder,
     UninstallerMissing,
 };
 const wchar_t* RowActionId(RowAction action);

@@ -88,7 +88,9 @@ void AddProductFolder(Lines& out, const ProductFolderFacts& folder) {
             out.Add(L"Product folder: none (no folder holds a path tool Launch.exe would load)");
             break;
     }
-    out.Add(L"  global shared block names: " + OrNone(folder.sharedBlockFolder));
+    out.Add(L"  global shared block names: " + OrNone(folder.sharedBlockFolder) +
+            (SharedBlockFolderIgnored(folder) ? L" (ignored: neither the program folder nor RootDir's)" : L""));
+    out.Add(L"  RootDir: " + OrNone(folder.installedFolder));
     out.Add(L"  program folder: " + folder.programFolder);
     out.Add(L"  path tool Initialize: " + std::to_wstring(folder.pathToolInitialize));
 }
@@ -225,8 +227,11 @@ std::wstring RowLine(const RowOutcome& row) {
                    L"account is not an administrator";
         case RowReason::UninstallRunning: return L"start nothing: an uninstall is running";
         case RowReason::TrayFileNotSet: return L"start nothing: TRAY_FILE is not set";
+        case RowReason::TrayFileOutsideFolder: return L"start nothing: TRAY_FILE names a file outside the program folder";
         case RowReason::TrayFileMissing: return L"start nothing: the tray program " + row.program + L" is missing";
         case RowReason::UninstallFileNotSet: return L"start nothing: UNINSTALL_FILE is not set";
+        case RowReason::UninstallFileOutsideFolder:
+            return L"start nothing: UNINSTALL_FILE names a file outside the program folder";
         case RowReason::UninstallerMissing: return L"start nothing: the uninstaller " + row.program + L" is missing";
     }
     return L"?";

@@ -109,10 +109,26 @@ TEST(CommandLines, EachPathQuotesAsItsOwn) {
               L"\"C:\\Program Files\\Tarvolin\\tray.exe\" /launch");
 }
 
-TEST(Paths, TrayPath) {
-    EXPECT_EQ(tqn::BuildTrayPath(L"C:\\P", L"tray.exe"), L"C:\\P\\tray.exe");
-    // An empty tray file name names the folder itself plus a backslash.
-    EXPECT_EQ(tqn::BuildTrayPath(L"C:\\P", L""), L"C:\\P\\");
+// A setting names a file inside the program folder, or nothing is started.
+TEST(Paths, ProgramFolderFile) {
+    const struct {
+        const wchar_t* name;
+        const wchar_t* path;
+    } rows[] = {
+        {L"tray.exe", L"C:\\P\\tray.exe"},
+        {L"bin\\tray v2.exe", L"C:\\P\\bin\\tray v2.exe"},
+        {L"", L""},                                               // not set
+        {L"..\\..\\Users\\Public\\x.exe", L""}, {L"bin\\..\\x.exe", L""}, {L".\\x.exe", L""},
+        {L"C:\\x.exe", L""}, {L"C:x.exe", L""},                   // a drive
+        {L"\\x.exe", L""}, {L"\\\\server\\share\\x.exe", L""},   // a root, UNC
+        {L"\\\\?\\C:\\x.exe", L""}, {L"\\\\.\\pipe\\x", L""},    // device forms
+        {L"tray.exe:stream", L""}, {L"../x.exe", L""}, {L"bin/x.exe", L""},
+        {L"bin\\\\x.exe", L""}, {L"bin\\", L""}, {L"x.exe.", L""}, {L"x\x01.exe", L""},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(tqn::ProgramFolderFile(L"C:\\P", row.name), row.path) << ::testing::PrintToString(std::wstring(row.name));
+    }
+    EXPECT_EQ(tqn::ProgramFolderFile(L"", L"tray.exe"), L"");  // no folder: not the current drive's root
 }
 
 TEST(Integrity, MediumBand) {

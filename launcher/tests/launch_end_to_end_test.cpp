@@ -6,9 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
+#include "crypt/string_crypt_tool.h"
 #include "environment/global_data.h"
+#include "kit/testsupport/machine_root_dir.h"
 #include "launcher/tests/held_mutex.h"
 #include "launcher/tests/test_product.h"
 #include "platform/scoped_resource.h"
@@ -30,25 +33,34 @@ public:
     }
     // The arguments the tray program was started with (after its quoted
     // path, blanks trimmed), or "<not started>". Children are detached: a
-    // record expected is waited for longer than one expected to stay away.
+    // record expected is waited for; one not expected is looked for once
+    // (the run's process count says whether anything was started at all).
     std::string TrayArguments(bool expected) const { return Arguments(Tray(), expected); }
     std::string UninstallArguments(bool expected) const { return Arguments(Uninstall(), expected); }
+    // The whole command line, or "<not started>".
+    std::string TrayCommandLine() const { return CommandLine(Tray(), true); }
+    std::string UninstallCommandLine() const { return CommandLine(Uninstall(), true); }
 
 private:
     std::wstring Tray() const { return folder_.Path() + L"\\tray.txt"; }
     std::wstring Uninstall() const { return folder_.Path() + L"\\uninstall.txt"; }
-    static std::string Arguments(const std::wstring& path, bool expected) {
-        const int waits = expected ? 200 : 16;  // 10 s or 0.8 s
+    static std::string CommandLine(const std::wstring& path, bool expected) {
+        const int waits = expected ? 200 : 0;  // 10 s
         for (int i = 0; i < waits && ::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES; ++i) ::Sleep(50);
         std::string text;
         if (!ReadFileBytes(path, text)) return "<not started>";
         const size_t line = text.find("command_line=");
         if (line == std::string::npos) return "<no command line>";
         std::string commandLine = text.substr(line + 13, text.find('\n', line) - line - 13);
+        while (!commandLine.empty() && (commandLine.back() == ' ' || commandLine.back() == '\r')) commandLine.pop_back();
+        return commandLine;
+    }
+    static std::string Arguments(const std::wstring& path, bool expected) {
+        const std::string commandLine = CommandLine(path, expected);
+        if (commandLine.front() == '<') return commandLine;
         const size_t pathEnd = commandLine.find('"', 1);
         std::string arguments = pathEnd == std::string::npos ? commandLine : commandLine.substr(pathEnd + 1);
         while (!arguments.empty() && (arguments.front() == ' ')) arguments.erase(0, 1);
-        while (!arguments.empty() && (arguments.back() == ' ' || arguments.back() == '\r')) arguments.pop_back();
         return arguments;
     }
 
@@ -64,11 +76,19 @@ protected:
 
 TEST_F(LaunchEndToEnd, DispatchTable) {
     const std::wstring mutexName = L"tqn-uninstall-" + NewGuidText();
+    TestProduct product(ProductOptions().ExtraData("uninstallMutexName = " + Utf8(mutexName) + "\n"));
+    // Settings that name a file outside the program folder, each kind once;
+    // the dotted ones would reach the very stand-in the product starts.
+    const std::wstring here = product.Path().substr(product.Path().rfind(L'\\') + 1);
+    const std::wstring upAndBack = L"..\\" + here + L"\\";
+    const std::wstring tray = L"tray_probe.exe", uninstaller = L"uninstall_probe.exe";
     const struct {
         const wchar_t* tail;
         bool uninstallRunning;
         const char* tray;
         const char* uninstaller;
+        std::wstring trayFile = L"tray_probe.exe";
+        std::wstring uninstallFile = L"uninstall_probe.exe";
     } rows[] = {
         {L"", false, "/launch", "<not started>"},
         {L"/install", false, "/launch", "<not started>"},
@@ -86,17 +106,29 @@ TEST_F(LaunchEndToEnd, DispatchTable) {
         {L"/silent", true, "<not started>", "<not started>"},
         {L"/scan now", true, "<not started>", "<not started>"},
         {L"/uninstall", true, "<not started>", ""},
+        {L"", false, "<not started>", "<not started>", upAndBack + tray},
+        {L"", false, "<not started>", "<not started>", L".\\" + tray},
+        {L"", false, "<not started>", "<not started>", product.Path() + L"\\" + tray},             // a drive
+        {L"", false, "<not started>", "<not started>", product.Path().substr(2) + L"\\" + tray},   // a root
+        {L"", false, "<not started>", "<not started>", L"\\\\localhost\\C$\\" + tray},         // UNC
+        {L"", false, "<not started>", "<not started>", L"\\\\?\\" + product.Path() + L"\\" + tray},  // device
+        {L"", false, "<not started>", "<not started>", tray + L":stream"},
+        {L"/uninstall", false, "<not started>", "<not started>", tray, upAndBack + uninstaller},
+        {L"/uninstall", false, "<not started>", "<not started>", tray, product.Path() + L"\\" + uninstaller},
     };
-    TestProduct product(ProductOptions().ExtraData("uninstallMutexName = " + Utf8(mutexName) + "\n"));
     for (const auto& row : rows) {
-        SCOPED_TRACE("command line [" + Utf8(row.tail) + "]" + (row.uninstallRunning ? ", uninstall running" : ""));
+        SCOPED_TRACE("command line [" + Utf8(row.tail) + "]" + (row.uninstallRunning ? ", uninstall running" : "") +
+                     ", TRAY_FILE [" + Utf8(row.trayFile) + "], UNINSTALL_FILE [" + Utf8(row.uninstallFile) + "]");
+        product.WriteScript(row.trayFile, row.uninstallFile);
         std::unique_ptr<HeldMutex> uninstall;
         if (row.uninstallRunning) uninstall = std::make_unique<HeldMutex>(L"Local\\" + mutexName);
         StartRecords records;
-        DWORD exitCode = 99;
-        product.Run(row.tail, exitCode);
+        DWORD exitCode = 99, processes = 0;
+        product.Run(row.tail, exitCode, {}, &processes);
         EXPECT_EQ(exitCode, 0u);
         const std::string notStarted = "<not started>";
+        // Every process the run made, however short-lived: Launch.exe and what it started.
+        EXPECT_EQ(processes, 1u + (row.tray != notStarted) + (row.uninstaller != notStarted));
         EXPECT_EQ(records.TrayArguments(row.tray != notStarted), row.tray);
         EXPECT_EQ(records.UninstallArguments(row.uninstaller != notStarted), row.uninstaller);
     }
@@ -118,12 +150,76 @@ TEST_F(LaunchEndToEnd, OutsideItsFolderOrWithAnUntrustedConfigurationNothingStar
         SCOPED_TRACE(row.what);
         TestProduct product(row.options);
         StartRecords records;
-        DWORD exitCode = 99;
-        product.Run(row.tail, exitCode);
+        DWORD exitCode = 99, processes = 0;
+        product.Run(row.tail, exitCode, {}, &processes);
         EXPECT_EQ(exitCode, 0u);
+        EXPECT_EQ(processes, 1u);  // Launch.exe alone
         EXPECT_EQ(records.TrayArguments(false), "<not started>");
         EXPECT_EQ(records.UninstallArguments(false), "<not started>");
         EXPECT_FALSE(product.Registered());  // nothing repaired either
+    }
+}
+
+namespace {
+
+// Writes a folder into the global block's product-folder field, as any
+// process may, and empties it again.
+class StoredProductFolder {
+public:
+    explicit StoredProductFolder(const std::wstring& folder) {
+        std::wstring hex;
+        EXPECT_TRUE(tqn::StringCryptToolW().EncryptToHex(folder, hex));
+        EXPECT_TRUE(tqn::WriteSharedField(tqn::GlobalSharedBlock(), tqn::kProductFolderField, hex));
+    }
+    ~StoredProductFolder() { tqn::WriteSharedField(tqn::GlobalSharedBlock(), tqn::kProductFolderField, L""); }
+};
+
+}  // namespace
+
+// The global block names another folder (any process may write it). Only a
+// folder an administrator chose (RootDir's) is honoured; anything else, even
+// genuine signed modules beside somebody's own data files, leaves the start
+// to the program folder, and nothing there is read or made.
+TEST_F(LaunchEndToEnd, AStoredFolderCountsOnlyWhereRootDirNamesIt) {
+    TestProduct installed((ProductOptions()));
+    const std::string quoted = "\"" + Utf8(installed.Path()) + "\\";
+    const struct {
+        const char* what;
+        ProductOptions options;  // the stored folder's, as a product folder of its own
+        bool rootDirNamesIt;
+    } rows[] = {
+        {"genuine signed copies and somebody's own data",
+         ProductOptions().RecordedFolder(installed.Path()).TraceMethod(4), false},
+        {"modules that fail the trust tests", ProductOptions().ModulesSigner(L"thirdparty").TraceMethod(4), false},
+        {"RootDir's folder", ProductOptions().RecordedFolder(installed.Path()).TraceMethod(4), true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        TestProduct stored(row.options);
+        // Its settings would start its own files, through the program folder.
+        const std::wstring back = L"..\\" + stored.Path().substr(stored.Path().rfind(L'\\') + 1) + L"\\";
+        stored.WriteScript(back + L"tray_probe.exe", back + L"uninstall_probe.exe");
+        StoredProductFolder block(stored.Path());
+        std::optional<tqn::test::ScopedMachineRootDir> rootDir;
+        if (row.rootDirNamesIt) rootDir.emplace(stored.Path());
+        for (const wchar_t* tail : {L"", L"/uninstall"}) {
+            SCOPED_TRACE("command line [" + Utf8(tail) + "]");
+            StartRecords records;
+            DWORD exitCode = 99;
+            installed.Run(tail, exitCode);
+            EXPECT_EQ(exitCode, 0u);
+            if (row.rootDirNamesIt) {
+                // The stored folder's settings: they name nothing inside the program folder.
+                EXPECT_EQ(records.TrayArguments(false), "<not started>");
+                EXPECT_EQ(records.UninstallArguments(false), "<not started>");
+            } else if (tail[0] == L'\0') {
+                EXPECT_EQ(records.TrayCommandLine(), quoted + "tray_probe.exe\" /launch");
+            } else {
+                EXPECT_EQ(records.UninstallCommandLine(), quoted + "uninstall_probe.exe\"");
+            }
+        }
+        // The stored folder's path tool and script were used only where RootDir named it.
+        EXPECT_EQ(FileExists(stored.TraceFile()), row.rootDirNamesIt);
     }
 }
 

@@ -30,30 +30,12 @@ struct ReportRun {
     DWORD processes = 0;  // every process the two runs made, the report's own included
 };
 
-// Runs the report inside a job, so that every process it or its children
-// start is counted, however briefly it lives.
-std::string RunCounted(const TestProduct& product, const std::wstring& arguments, DWORD& exitCode, DWORD& processes) {
-    const tqn::ScopedHandle job(::CreateJobObjectW(nullptr, nullptr));
-    EXPECT_TRUE(job);
-    std::string output;
-    exitCode = 99;
-    EXPECT_TRUE(RunProgram(L"\"" + product.Path() + L"\\LaunchReport.exe\" " + arguments, output, exitCode,
-                           [&job](DWORD processId) {
-                               const tqn::ScopedHandle child(
-                                   ::OpenProcess(PROCESS_SET_QUOTA | PROCESS_TERMINATE, FALSE, processId));
-                               EXPECT_TRUE(::AssignProcessToJobObject(job.Get(), child.Get()));
-                           }));
-    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
-    EXPECT_TRUE(::QueryInformationJobObject(job.Get(), JobObjectBasicAccountingInformation, &accounting,
-                                            sizeof accounting, nullptr));
-    processes += accounting.TotalProcesses;
-    return output;
-}
-
 ReportRun RunReport(const TestProduct& product) {
     ReportRun run;
-    run.text = RunCounted(product, L"", run.textExit, run.processes);
-    const std::string json = RunCounted(product, L"--json", run.jsonExit, run.processes);
+    // Each run inside a job: every process it or its children start is
+    // counted, however briefly it lives.
+    run.text = product.RunProgramFile(L"LaunchReport.exe", L"", run.textExit, &run.processes);
+    const std::string json = product.RunProgramFile(L"LaunchReport.exe", L"--json", run.jsonExit, &run.processes);
     const std::optional<JsonValue> parsed = tqn::test::ParseJson(json);
     EXPECT_TRUE(parsed.has_value()) << json;
     if (parsed) run.json = *parsed;

@@ -6,6 +6,7 @@
 
 namespace tqn::testing {
 
+
 namespace {
 
 std::wstring Signed(const std::wstring& relative) { return BinFolder() + L"\\..\\signed\\" + relative; }
@@ -13,7 +14,9 @@ std::wstring Signed(const std::wstring& relative) { return BinFolder() + L"\\..\
 }  // namespace
 
 TestProduct::TestProduct(const ProductOptions& options)
-    : folder_(L"tqn-product"), program_(options.installedAs.empty() ? options.program : options.installedAs) {
+    : folder_(L"tqn-product"),
+      program_(options.installedAs.empty() ? options.program : options.installedAs),
+      traceMethod_(options.traceMethod) {
     const std::wstring& root = folder_.Path();
     extension_ = L"tqnlaunch-" + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(::GetTickCount64());
     ::CreateDirectoryW((root + L"\\config").c_str(), nullptr);
@@ -21,9 +24,9 @@ TestProduct::TestProduct(const ProductOptions& options)
     Copy(BinFolder() + L"\\" + options.program, program_);
     Copy(BinFolder() + L"\\tray_probe.exe", L"tray_probe.exe");
     if (options.withUninstaller) Copy(BinFolder() + L"\\uninstall_probe.exe", L"uninstall_probe.exe");
-    Copy(Signed(L"env\\brennick\\ptl.tqm"), L"ptl.tqm");
+    Copy(Signed(L"env\\" + options.modulesSigner + L"\\ptl.tqm"), L"ptl.tqm");
     Copy(Signed(L"config\\" + options.configSigner + L"\\config.tqm"), L"config.tqm");
-    Copy(Signed(L"script\\shared\\brennick\\script.dll"), L"script.dll");
+    Copy(Signed(L"script\\shared\\" + options.modulesSigner + L"\\script.dll"), L"script.dll");
     if (options.withStringModule) Copy(Signed(L"strings\\brennick\\strings.tqm"), L"strings.tqm");
     if (options.withReport) Copy(BinFolder() + L"\\LaunchReport.exe", L"LaunchReport.exe");
     Copy(Signed(L"skins\\skin_en.skn"), L"config\\skin_en.skn");
@@ -33,18 +36,27 @@ TestProduct::TestProduct(const ProductOptions& options)
                                "TRACE_FILE_NAME = launch.log\nCONFIG_MODULE = config.tqm\n"
                                "STRING_MODULE = strings.tqm\nSKIN_FILE = skin_ko.dat\n"
                                "SKIN_FILE_JP = skin_jp.dat\nSKIN_FILE_EN = skin_en.dat\n"));
-    EXPECT_TRUE(WriteFileBytes(root + L"\\script.scd",
-                               "[CommonData]\nset EXT_NAME = \"" + Utf8(extension_) +
-                                   "\"\nset TRAY_FILE = \"tray_probe.exe\"\n"
-                                   "set UNINSTALL_FILE = \"uninstall_probe.exe\"\n"
-                                   "[Environment]\nset EXCEPTION_REPORT_METHOD = " +
-                                   std::to_string(options.traceMethod) + "\n"));
+    WriteScript(options.trayFile, options.uninstallFile);
     const std::string productPath =
         options.rootDirOnly ? std::string()
                             : "productPath = " + Utf8(options.recordedFolder.empty() ? root : options.recordedFolder) + "\n";
     EXPECT_TRUE(WriteFileBytes(root + L"\\config\\data.cfg", productPath + options.extraData));
     if (options.registered) Register();
-    if (options.rootDirOnly) SetRootDir();
+    if (options.rootDirOnly) rootDir_.emplace(root);
+}
+
+// Values are written as the script language quotes them: a backslash doubled.
+void TestProduct::WriteScript(const std::wstring& trayFile, const std::wstring& uninstallFile) const {
+    const auto quoted = [](const std::wstring& text) {
+        std::string out = "\"";
+        for (const char c : Utf8(text)) out += c == '\\' ? std::string("\\\\") : std::string(1, c);
+        return out + "\"";
+    };
+    EXPECT_TRUE(WriteFileBytes(Path() + L"\\script.scd",
+                               "[CommonData]\nset EXT_NAME = \"" + Utf8(extension_) + "\"\nset TRAY_FILE = " +
+                                   quoted(trayFile) + "\nset UNINSTALL_FILE = " + quoted(uninstallFile) +
+                                   "\n[Environment]\nset EXCEPTION_REPORT_METHOD = " +
+                                   std::to_string(traceMethod_) + "\n"));
 }
 
 TestProduct::~TestProduct() {
@@ -53,12 +65,9 @@ TestProduct::~TestProduct() {
     ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, (L"Software\\Classes\\." + extension_).c_str());
     ::RegDeleteTreeW(HKEY_CURRENT_USER, (L"Software\\Classes\\." + extension_).c_str());
     ::RegDeleteTreeW(HKEY_CURRENT_USER, ExplorerKey().c_str());
-    if (rootDirSet_) RestoreRootDir();
 }
 
 namespace {
-
-constexpr wchar_t kProductKey[] = L"SOFTWARE\\Brennick\\Tarvolin";
 
 void SetText(HKEY root, const std::wstring& key, const wchar_t* name, const std::wstring& text) {
     EXPECT_EQ(::RegSetKeyValueW(root, key.c_str(), name, REG_SZ, text.c_str(),
@@ -76,35 +85,6 @@ void TestProduct::Register() const {
     SetText(HKEY_CLASSES_ROOT, key + L"\\PersistentHandler", nullptr, L"{098f2470-bae0-11cd-b579-08002b30bfeb}");
 }
 
-// The prefix's own product key: whatever it held comes back afterwards.
-void TestProduct::SetRootDir() {
-    ScopedKey key;
-    DWORD disposition = 0;
-    ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kProductKey, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr,
-                                key.Receive(), &disposition),
-              ERROR_SUCCESS);
-    productKeyCreated_ = disposition == REG_CREATED_NEW_KEY;
-    wchar_t former[1024] = {};
-    DWORD size = sizeof(former) - sizeof(wchar_t);
-    if (::RegQueryValueExW(key.Get(), L"RootDir", nullptr, nullptr, reinterpret_cast<BYTE*>(former), &size) ==
-        ERROR_SUCCESS) {
-        formerRootDir_ = former;
-    }
-    rootDirSet_ = true;
-    SetText(HKEY_LOCAL_MACHINE, kProductKey, L"RootDir", Path());
-}
-
-void TestProduct::RestoreRootDir() {
-    if (formerRootDir_) {
-        SetText(HKEY_LOCAL_MACHINE, kProductKey, L"RootDir", *formerRootDir_);
-    } else if (productKeyCreated_) {
-        ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kProductKey);
-        ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Brennick");  // only when nothing else is in it
-    } else {
-        ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kProductKey, L"RootDir");
-    }
-}
-
 std::wstring TestProduct::ExplorerKey() const {
     return L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\." + extension_;
 }
@@ -115,21 +95,42 @@ bool TestProduct::Registered() const {
            ERROR_SUCCESS;
 }
 
-std::string TestProduct::Run(const std::wstring& tail, DWORD& exitCode,
-                             const std::map<std::wstring, std::wstring>& environment) const {
-    for (const auto& [name, value] : environment) ::SetEnvironmentVariableW(name.c_str(), value.c_str());
+namespace {
+
+// Runs a command line, inside a job when processes are to be counted.
+std::string RunCounted(const std::wstring& commandLine, DWORD& exitCode, DWORD* processes) {
     std::string output;
     exitCode = 99;
-    EXPECT_TRUE(RunProgram(L"\"" + folder_.Path() + L"\\" + program_ + L"\" " + tail, output, exitCode));
+    if (processes == nullptr) {
+        EXPECT_TRUE(RunProgram(commandLine, output, exitCode));
+        return output;
+    }
+    const ScopedHandle job(::CreateJobObjectW(nullptr, nullptr));
+    EXPECT_TRUE(job);
+    EXPECT_TRUE(RunProgram(commandLine, output, exitCode, [&job](DWORD processId) {
+        const ScopedHandle child(::OpenProcess(PROCESS_SET_QUOTA | PROCESS_TERMINATE, FALSE, processId));
+        EXPECT_TRUE(::AssignProcessToJobObject(job.Get(), child.Get()));
+    }));
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
+    EXPECT_TRUE(::QueryInformationJobObject(job.Get(), JobObjectBasicAccountingInformation, &accounting,
+                                            sizeof accounting, nullptr));
+    *processes += accounting.TotalProcesses;
+    return output;
+}
+
+}  // namespace
+
+std::string TestProduct::Run(const std::wstring& tail, DWORD& exitCode,
+                             const std::map<std::wstring, std::wstring>& environment, DWORD* processes) const {
+    for (const auto& [name, value] : environment) ::SetEnvironmentVariableW(name.c_str(), value.c_str());
+    std::string output = RunProgramFile(program_, tail, exitCode, processes);
     for (const auto& [name, value] : environment) ::SetEnvironmentVariableW(name.c_str(), nullptr);
     return output;
 }
 
-std::string TestProduct::RunProgramFile(const std::wstring& file, const std::wstring& tail, DWORD& exitCode) const {
-    std::string output;
-    exitCode = 99;
-    EXPECT_TRUE(RunProgram(L"\"" + folder_.Path() + L"\\" + file + L"\" " + tail, output, exitCode));
-    return output;
+std::string TestProduct::RunProgramFile(const std::wstring& file, const std::wstring& tail, DWORD& exitCode,
+                                        DWORD* processes) const {
+    return RunCounted(L"\"" + folder_.Path() + L"\\" + file + L"\" " + tail, exitCode, processes);
 }
 
 void TestProduct::Copy(const std::wstring& from, const std::wstring& to) {

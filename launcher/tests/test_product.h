@@ -11,6 +11,7 @@
 #include <string>
 
 #include "environment/tests/test_support.h"
+#include "kit/testsupport/machine_root_dir.h"
 
 namespace tqn::testing {
 
@@ -19,6 +20,9 @@ struct ProductOptions {
     bool withStringModule = true;
     bool withUninstaller = true;
     std::wstring configSigner = L"brennick";
+    std::wstring modulesSigner = L"brennick";  // the path tool's and the script engine's
+    std::wstring trayFile = L"tray_probe.exe";            // TRAY_FILE
+    std::wstring uninstallFile = L"uninstall_probe.exe";  // UNINSTALL_FILE
     std::string extraData;                 // more data.cfg lines
     std::wstring recordedFolder;           // "productPath"; empty: this folder
     std::wstring installedAs;              // the program's file name here; empty: as built
@@ -32,6 +36,11 @@ struct ProductOptions {
     ProductOptions StringModule(bool value) const { auto o = *this; o.withStringModule = value; return o; }
     ProductOptions Uninstaller(bool value) const { auto o = *this; o.withUninstaller = value; return o; }
     ProductOptions ConfigSigner(std::wstring value) const { auto o = *this; o.configSigner = std::move(value); return o; }
+    ProductOptions ModulesSigner(std::wstring value) const {
+        auto o = *this; o.modulesSigner = value; o.configSigner = std::move(value); return o;
+    }
+    ProductOptions TrayFile(std::wstring value) const { auto o = *this; o.trayFile = std::move(value); return o; }
+    ProductOptions UninstallFile(std::wstring value) const { auto o = *this; o.uninstallFile = std::move(value); return o; }
     ProductOptions ExtraData(std::string value) const { auto o = *this; o.extraData = std::move(value); return o; }
     ProductOptions RecordedFolder(std::wstring value) const { auto o = *this; o.recordedFolder = std::move(value); return o; }
     ProductOptions InstalledAs(std::wstring value) const { auto o = *this; o.installedAs = std::move(value); return o; }
@@ -56,26 +65,29 @@ public:
     std::wstring ExplorerKey() const;
     std::wstring TraceFile() const { return Path() + L"\\Logs\\launch.log"; }
 
+    // Rewrites the script with other file settings (the next run reads them).
+    void WriteScript(const std::wstring& trayFile, const std::wstring& uninstallFile) const;
+
     // Runs the program with a command-line tail, with environment variables
-    // set for it (and removed afterwards); its output and exit code.
+    // set for it (and removed afterwards); its output and exit code. With
+    // `processes`, the run is made inside a job, and every process it and
+    // its children made, however briefly they lived, is added there.
     std::string Run(const std::wstring& tail, DWORD& exitCode,
-                    const std::map<std::wstring, std::wstring>& environment = {}) const;
+                    const std::map<std::wstring, std::wstring>& environment = {}, DWORD* processes = nullptr) const;
     // The same for another program of the folder (LaunchReport.exe).
-    std::string RunProgramFile(const std::wstring& file, const std::wstring& tail, DWORD& exitCode) const;
+    std::string RunProgramFile(const std::wstring& file, const std::wstring& tail, DWORD& exitCode,
+                               DWORD* processes = nullptr) const;
 
 private:
     void Copy(const std::wstring& from, const std::wstring& to);
 
     void Register() const;
-    void SetRootDir();
-    void RestoreRootDir();
 
     ScratchFolder folder_;
     std::wstring program_;
     std::wstring extension_;
-    bool rootDirSet_ = false;
-    bool productKeyCreated_ = false;
-    std::optional<std::wstring> formerRootDir_;
+    int traceMethod_ = 0;
+    std::optional<tqn::test::ScopedMachineRootDir> rootDir_;
 };
 
 }  // namespace tqn::testing

@@ -60,8 +60,13 @@ TEST(ReportRules, ModuleWouldLoad) {
 }
 
 TEST(ReportRules, FolderOriginIntegrityAndRootReason) {
-    EXPECT_EQ(ProductFolderOrigin({L"C:\\Shared", L"C:\\Prog", L"c:\\shared", 1}), FolderOrigin::SharedBlock);
-    EXPECT_EQ(ProductFolderOrigin({L"C:\\Shared", L"C:\\Prog", L"C:\\Prog", 1}), FolderOrigin::ProgramFolder);
+    EXPECT_EQ(ProductFolderOrigin({L"C:\\Shared", L"C:\\Prog", L"c:\\shared", 1, L"C:\\Shared"}),
+              FolderOrigin::SharedBlock);
+    EXPECT_EQ(ProductFolderOrigin({L"C:\\Shared", L"C:\\Prog", L"C:\\Prog", 1, L"C:\\Shared"}),
+              FolderOrigin::ProgramFolder);
+    EXPECT_FALSE(SharedBlockFolderIgnored({L"C:\\Shared", L"C:\\Prog", L"C:\\Prog", 1, L"C:\\Shared"}));
+    EXPECT_TRUE(SharedBlockFolderIgnored({L"C:\\Shared", L"C:\\Prog", L"C:\\Prog", 1, L"C:\\Other"}));
+    EXPECT_FALSE(SharedBlockFolderIgnored({L"", L"C:\\Prog", L"C:\\Prog", 1, L""}));
     EXPECT_EQ(ProductFolderOrigin({L"..\\Shared", L"..\\Shared", L"..\\Shared", 1}), FolderOrigin::ProgramFolder);
     EXPECT_EQ(ProductFolderOrigin({L"", L"C:\\Prog", L"", 0}), FolderOrigin::None);
 
@@ -126,6 +131,10 @@ TEST(ReportRules, DispatchRows) {
          RowAction::StartTray, RowReason::Started, L"\"C:\\P\\tray.exe\" /launch"},
         {"no TRAY_FILE", [](ReportFacts& f) { f.settings.trayFile.reset(); }, L"", RowAction::Nothing,
          RowReason::TrayFileNotSet, L""},
+        {"TRAY_FILE outside", [](ReportFacts& f) { f.launch.trayPath.clear(); }, L"", RowAction::Nothing,
+         RowReason::TrayFileOutsideFolder, L""},
+        {"UNINSTALL_FILE outside", [](ReportFacts& f) { f.launch.uninstallerPath.clear(); }, L"/uninstall",
+         RowAction::Nothing, RowReason::UninstallFileOutsideFolder, L""},
         {"tray missing", [](ReportFacts& f) { f.launch.trayPresent = false; }, L"", RowAction::Nothing,
          RowReason::TrayFileMissing, L""},
         {"no UNINSTALL_FILE", [](ReportFacts& f) { f.settings.uninstallFile = L""; }, L"/uninstall",
