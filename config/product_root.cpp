@@ -48,12 +48,14 @@ ProductRootCheck CheckProductRoot(RootDirCopy copy) {
     if (connector.Load() != 0) {
         check.configurationLoaded = true;
         const ConfigModuleTable& table = connector.Table();
-        if (table.LoadDataConfig != nullptr) table.LoadDataConfig(0);
+        // A file the module could not read would be saved back as the one
+        // value written here: every other setting would be lost.
+        const bool dataLoaded = table.LoadDataConfig == nullptr || table.LoadDataConfig(0) != 0;
         connector.GetDataString(kProductPathKey, check.productPath);
         if (check.productPath.empty()) {
             check.rootDir = ReadRootDir();
             check.rootDirRead = true;
-            check.copiesRootDir = !check.rootDir.empty();
+            check.copiesRootDir = dataLoaded && !check.rootDir.empty();
             if (check.copiesRootDir && copy == RootDirCopy::Store) {
                 connector.SetDataString(kProductPathKey, check.rootDir);
                 if (table.SaveDataConfig != nullptr) table.SaveDataConfig();

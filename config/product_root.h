@@ -13,7 +13,7 @@ inline constexpr wchar_t kProductPathKey[] = L"productPath";
 
 // True when the installation folder is known and is the program folder. The
 // first run copies "RootDir" into "productPath" (whether the folders then
-// match or not).
+// match or not), unless the data configuration failed to load.
 bool ResolveProductRoot();
 
 // What the gate reads and decides, without its one write: for a report that

@@ -27,6 +27,17 @@ bool MemoryBufferExW::MapShared(size_t size, bool zeroFill, const wchar_t* name)
     return true;
 }
 
+bool MemoryBufferExW::MapOpened(ScopedHandle mapping, size_t size) {
+    if (Mapped()) return true;
+    if (size == 0 || !mapping) return false;
+    ScopedView view(::MapViewOfFile(mapping.Get(), FILE_MAP_READ, 0, 0, size));
+    if (!view) return false;
+    mapping_ = std::move(mapping);
+    view_ = std::move(view);
+    size_ = size;
+    return true;
+}
+
 void MemoryBufferExW::Release() {
     view_.Reset();
     mapping_.Reset();

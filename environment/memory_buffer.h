@@ -27,6 +27,11 @@ public:
     // instance an existing mapping smaller than size).
     bool MapShared(size_t size, bool zeroFill, const wchar_t* name);
 
+    // Maps size bytes, read-only, of a mapping the caller has opened (with
+    // read access) and hands over; never creates one. With a view already
+    // mapped only says so (the handle is closed).
+    bool MapOpened(ScopedHandle mapping, size_t size);
+
     // Unmaps the view and closes the mapping; the buffer is empty afterwards.
     void Release();
 

@@ -8,8 +8,11 @@ namespace tqn {
 
 bool ReadMappingHeader(const std::wstring& name, uint64_t& firstWord, uint64_t& objectSize) {
     ScopedHandle mapping(::OpenFileMappingW(FILE_MAP_READ, FALSE, name.c_str()));
-    if (!mapping) return false;
-    ScopedView view(::MapViewOfFile(mapping.Get(), FILE_MAP_READ, 0, 0, 0));
+    return mapping && ReadOpenMappingHeader(mapping.Get(), firstWord, objectSize);
+}
+
+bool ReadOpenMappingHeader(HANDLE mapping, uint64_t& firstWord, uint64_t& objectSize) {
+    ScopedView view(::MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0));
     if (!view) return false;
     MEMORY_BASIC_INFORMATION region{};
     if (::VirtualQuery(view.Get(), &region, sizeof region) != sizeof region || region.RegionSize < 8) return false;

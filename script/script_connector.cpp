@@ -17,8 +17,9 @@ namespace tqn {
 
 namespace {
 
-// A module that keeps answering "more" cannot keep the launcher for ever.
-constexpr size_t kMostSetValues = 65536;
+// A module that keeps answering "more" cannot keep the launcher for ever:
+// the calls are counted, since a repeated name does not grow the map.
+constexpr size_t kMostSetValueCalls = 65536;
 
 template <typename Fn>
 Fn Export(HMODULE module, const char* name) {
@@ -103,8 +104,9 @@ int32_t ScriptConnector::RunScriptDirect(HMODULE module, const std::wstring& sec
     if (result != 0 && loadScript(scriptPath.c_str()) != 0 && runScript != nullptr) {
         runScript(section.c_str(), 1);
         CallIfPresent(resetSetValue);
-        while (hasMoreSetValue != nullptr && getNextSetValue != nullptr && hasMoreSetValue() != 0 &&
-               values_.size() < kMostSetValues) {
+        for (size_t calls = 0; calls < kMostSetValueCalls && hasMoreSetValue != nullptr &&
+                               getNextSetValue != nullptr && hasMoreSetValue() != 0;
+             ++calls) {
             std::array<wchar_t, script::kValueCapacity> name{};
             std::array<wchar_t, script::kValueCapacity> value{};
             getNextSetValue(name.data(), value.data());

@@ -1,5 +1,7 @@
 #include "script/script_data.h"
 
+#include <functional>
+
 #include "environment/memory_buffer.h"
 #include "environment/named_mapping.h"
 #include "platform/scoped_resource.h"
@@ -11,7 +13,11 @@ namespace {
 
 struct ScriptDataState {
     MemoryBufferExW buffer;
-    bool builtByOwnModule = false;
+    // The block this process's own module built, held from just after it was
+    // built until the view is mapped. The handle, not the name, vouches for
+    // it: once that object is gone anybody in the session may take the name.
+    ScopedHandle builtByOwnModule;
+    std::function<void()> sizeCheckedHook;
 };
 
 ScriptDataState& State() {
@@ -35,18 +41,32 @@ bool ScriptDataBlockExists() {
     return probe.Valid() || ::GetLastError() != ERROR_FILE_NOT_FOUND;
 }
 
-void MarkScriptDataBuiltByOwnModule() { State().builtByOwnModule = true; }
+void MarkScriptDataBuiltByOwnModule() {
+    // Opened while the module that built it still holds it; a block already
+    // gone leaves nothing to vouch for.
+    State().builtByOwnModule.Reset(::OpenFileMappingW(FILE_MAP_READ, FALSE, ScriptDataBlockName().c_str()));
+}
 
 bool OpenScriptData() {
     ScriptDataState& state = State();
     if (state.buffer.Mapped()) return true;
-    if (!state.builtByOwnModule) return false;
+    // One attempt spends the vouch, whatever it gives.
+    ScopedHandle block = std::move(state.builtByOwnModule);
+    if (!block) return false;
 
-    // A missing block, like one whose size is not acceptable, gives 0.
-    const std::wstring name = ScriptDataBlockName();
-    const uint64_t size = AcceptedScriptBlockSize(name);
-    if (size == 0 || size > SIZE_MAX) return false;
-    return state.buffer.MapShared(static_cast<size_t>(size), false, name.c_str());
+    // The size is checked and the view mapped on the one object held, never
+    // on whatever carries the name by then, and nothing is created.
+    uint64_t claimed = 0, objectSize = 0;
+    if (!ReadOpenMappingHeader(block.Get(), claimed, objectSize) || !ScriptBlockSizeAcceptable(claimed, objectSize) ||
+        claimed > SIZE_MAX) {
+        return false;
+    }
+    if (state.sizeCheckedHook) state.sizeCheckedHook();
+    return state.buffer.MapOpened(std::move(block), static_cast<size_t>(claimed));
+}
+
+void SetScriptDataSizeCheckedHookForTesting(std::function<void()> hook) {
+    State().sizeCheckedHook = std::move(hook);
 }
 
 std::span<const uint8_t> ScriptDataBytes() {

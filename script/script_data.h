@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 
@@ -16,14 +17,17 @@ namespace tqn {
 // This process's block name.
 std::wstring ScriptDataBlockName();
 
-// Maps the block if this process's module built it and it exists; never
-// creates it. True while a view is mapped.
+// Maps the block this process's module built (see MarkScriptDataBuiltByOwnModule);
+// never opens another by its name and never creates one. True while a view
+// is mapped.
 bool OpenScriptData();
 
 // Whether a kernel object of the block's name exists now (whoever made it).
 bool ScriptDataBlockExists();
 
-// Recorded by the connector right after its own module built the block.
+// Called by the connector right after its own module built the block, while
+// the module still holds it: takes a handle of the block, which the next
+// OpenScriptData maps or lets go.
 void MarkScriptDataBuiltByOwnModule();
 
 // The size the named block claims, when it holds the header and fits the
@@ -32,6 +36,9 @@ uint64_t AcceptedScriptBlockSize(const std::wstring& name);
 
 // The mapped block, empty while none is mapped.
 std::span<const uint8_t> ScriptDataBytes();
+
+// Test seam: runs in OpenScriptData between the size check and the view.
+void SetScriptDataSizeCheckedHookForTesting(std::function<void()> hook);
 
 // The lookup in the block (see LookupBlockValue).
 bool LookupSharedValue(const std::wstring& section, const std::wstring& name, std::wstring& value);

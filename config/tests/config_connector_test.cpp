@@ -29,15 +29,19 @@ TEST(ConfigConnector, LoadsOnlyModulesSignedByTheMaker) {
     const struct {
         const wchar_t* signer;
         bool loads;
+        const wchar_t* file = L"config.tqm";
+        int32_t initialized = 1;  // Load's result when it loads
     } rows[] = {
         {L"brennick", true}, {L"halvreth", true}, {L"brennick_upper", true},
         // Chains to the trusted test CA, so the trust test alone would pass.
         {L"brennick_labs", false}, {L"thirdparty", false},
         {L"unsigned", false},
+        // Loaded and bound whatever Initialize answers; Load passes the 0 on.
+        {L"brennick", true, L"config_refusing.tqm", 0},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE("signer " + Utf8(row.signer));
-        const std::wstring module = ConfigModuleCopy(std::wstring(row.signer) + L"\\config.tqm");
+        SCOPED_TRACE("signer " + Utf8(row.signer) + ", " + Utf8(row.file));
+        const std::wstring module = ConfigModuleCopy(std::wstring(row.signer) + L"\\" + row.file);
         ConfigProduct product(module);
         ASSERT_TRUE(product.PathToolReady());
         if (std::wstring(row.signer) != L"unsigned") {
@@ -45,7 +49,7 @@ TEST(ConfigConnector, LoadsOnlyModulesSignedByTheMaker) {
         }
 
         ConfigConnector connector;
-        EXPECT_EQ(connector.Load(), row.loads ? 1 : 0);
+        EXPECT_EQ(connector.Load(), row.loads ? row.initialized : 0);
         EXPECT_EQ(IsLoaded(module), row.loads);
         EXPECT_EQ(connector.Loaded(), row.loads);
         EXPECT_EQ(TableIsEmpty(connector.Table()), !row.loads);

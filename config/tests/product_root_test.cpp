@@ -74,6 +74,7 @@ TEST(ProductRoot, StoredPathAndRegistry) {
         std::optional<std::wstring> rootDir;
         bool result;
         std::optional<std::wstring> storedAfter;
+        const char* file = nullptr;  // data.cfg as written by hand, instead of stored
     } rows[] = {
         {"stored, same folder in other case with a trailing backslash", Upper(here) + L"\\", std::nullopt,
          true, Upper(here) + L"\\"},
@@ -83,6 +84,10 @@ TEST(ProductRoot, StoredPathAndRegistry) {
         {"neither: nothing written", std::nullopt, std::nullopt, false, std::nullopt},
         {"stored path wins over a changed RootDir", here, elsewhere, true, here},
         {"stored elsewhere wins over a matching RootDir", elsewhere, here, false, elsewhere},
+        // The module reads nothing from a malformed file: RootDir decides, and
+        // the file is not replaced by one holding "productPath" alone.
+        {"a file that does not load is kept", std::nullopt, here, true, std::nullopt,
+         "productPath = C:\\Elsewhere\r\nuninstallMutexName = TarvolinUninstall\r\nnot a setting\r\n"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
@@ -90,20 +95,36 @@ TEST(ProductRoot, StoredPathAndRegistry) {
         if (row.rootDir) key.SetRootDir(*row.rootDir);
         ConfigProduct product(ConfigModuleCopy(L"brennick\\config.tqm"));
         if (row.stored) StoreProductPath(*row.stored);
+        if (row.file) ASSERT_TRUE(WriteFileBytes(product.DataFile(), row.file));
         const std::string fileBefore = ReadFileBytes(product.DataFile());
 
+        // The read-only form says what the gate will do.
+        const ProductRootCheck inspected = InspectProductRoot();
+        EXPECT_EQ(ReadFileBytes(product.DataFile()), fileBefore);
         EXPECT_EQ(ResolveProductRoot(), row.result);
+        EXPECT_EQ(inspected.confirmed, row.result);
+        EXPECT_EQ(inspected.copiesRootDir, ReadFileBytes(product.DataFile()) != fileBefore);
         EXPECT_EQ(StoredProductPath(), row.storedAfter);
-        if (row.stored || !row.rootDir) {
+        if (row.stored || !row.rootDir || row.file) {
             EXPECT_EQ(ReadFileBytes(product.DataFile()), fileBefore);
         }
     }
 }
 
-TEST(ProductRoot, UntrustedConfigurationModuleFails) {
-    ScratchProductKey key;
-    key.SetRootDir(ProgramFolder());
-    ConfigProduct product(ConfigModuleCopy(L"thirdparty\\config.tqm"));
-    EXPECT_FALSE(ResolveProductRoot());
-    EXPECT_EQ(ReadFileBytes(product.DataFile()), "<missing>");
+TEST(ProductRoot, UntrustedOrRefusingConfigurationModuleFails) {
+    // Both places name this folder; neither may be believed or written.
+    for (const wchar_t* module : {L"thirdparty\\config.tqm", L"brennick\\config_refusing.tqm"}) {
+        SCOPED_TRACE(Utf8(module));
+        ScratchProductKey key;
+        key.SetRootDir(ProgramFolder());
+        ConfigProduct product(ConfigModuleCopy(module));
+        const std::string file = "productPath = " + Utf8(ProgramFolder()) + "\r\n";
+        ASSERT_TRUE(WriteFileBytes(product.DataFile(), file));
+        const ProductRootCheck inspected = InspectProductRoot();
+        EXPECT_FALSE(inspected.configurationLoaded);
+        EXPECT_FALSE(inspected.copiesRootDir);
+        EXPECT_FALSE(inspected.confirmed);
+        EXPECT_FALSE(ResolveProductRoot());
+        EXPECT_EQ(ReadFileBytes(product.DataFile()), file);
+    }
 }

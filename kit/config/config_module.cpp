@@ -148,6 +148,13 @@ int32_t Initialize(const wchar_t* callerToken, int32_t, int32_t) {
     return 1;
 }
 
+// config_refusing.tqm exports this as Initialize: it settles as Initialize
+// does, so every other export works, and reports failure all the same.
+int32_t InitializeRefusing(const wchar_t* callerToken, int32_t first, int32_t second) {
+    Initialize(callerToken, first, second);
+    return 0;
+}
+
 int32_t UnInitialize(int32_t) {
     tqn::kit::SrwExclusive lock(g_lock);
     g_store.clear();
@@ -229,6 +236,7 @@ int32_t SetDataTypeStr(const wchar_t* key, const wchar_t* value) {
 
 // The exports keep the shapes the launcher calls them by.
 static_assert(std::is_same_v<decltype(&Initialize), tqn::config::InitializeFn>);
+static_assert(std::is_same_v<decltype(&InitializeRefusing), tqn::config::InitializeFn>);
 static_assert(std::is_same_v<decltype(&UnInitialize), tqn::config::UnInitializeFn>);
 static_assert(std::is_same_v<decltype(&LoadDataConfig), tqn::config::LoadDataConfigFn>);
 static_assert(std::is_same_v<decltype(&SaveDataConfig), tqn::config::SaveDataConfigFn>);

@@ -157,6 +157,15 @@ int32_t __stdcall GetScriptBuffer_All(const wchar_t* scriptPath, const wchar_t* 
     return PublishBlock(block, blockName) ? 1 : 0;
 }
 
+// The fleeting variant exports this as GetScriptBuffer_All: the block is
+// built and let go at once, so it is gone before the caller can open it.
+int32_t __stdcall GetScriptBufferFleeting_All(const wchar_t* scriptPath, const wchar_t* blockName) {
+    tqn::SyncObjectEx::Guard guard(g_sync);
+    const int32_t result = GetScriptBuffer_All(scriptPath, blockName);
+    g_blocks.clear();
+    return result;
+}
+
 // The direct sets: one implementation under two sets of names.
 
 int32_t __stdcall Initialize_ScriptData(const wchar_t* callerToken, int32_t, int32_t, int32_t) {
@@ -212,6 +221,19 @@ int32_t __stdcall GetNextSetValue_ScriptData(wchar_t* name, wchar_t* value) {
     const scd::Setting& setting = g_selection[g_cursor++];
     CopyOut(setting.name, name);
     CopyOut(setting.value, value);
+    return 1;
+}
+
+// The endless variant exports these two under the suffixed names: an engine
+// that never stops answering "more" and hands out its first set's name every
+// time (with the section's values in turn).
+int32_t __stdcall HasMoreSetValueForEver() { return 1; }
+
+int32_t __stdcall GetNextSetValueSameName(wchar_t* name, wchar_t* value) {
+    tqn::SyncObjectEx::Guard guard(g_sync);
+    if (!g_initialised || name == nullptr || value == nullptr || g_selection.empty()) return 0;
+    CopyOut(g_selection.front().name, name);
+    CopyOut(g_selection[g_cursor++ % g_selection.size()].value, value);
     return 1;
 }
 

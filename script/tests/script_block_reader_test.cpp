@@ -2,8 +2,10 @@
 // under the sanitizers and under Wine.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
 #include <random>
+#include <span>
 
 #include "script/script_block_reader.h"
 #include "script/script_names.h"
@@ -157,14 +159,26 @@ TEST(ScriptBlockReader, EveryTruncationIsSafe) {
     }
 }
 
-TEST(ScriptBlockReader, BlockSizeRule) {
-    EXPECT_EQ(ClaimedScriptBlockSize(std::vector<uint8_t>(7, 0xFF)), 0u);
-    EXPECT_FALSE(ScriptBlockSizeAcceptable(0, 4096));
-    EXPECT_FALSE(ScriptBlockSizeAcceptable(15, 4096));
-    EXPECT_TRUE(ScriptBlockSizeAcceptable(16, 4096));
-    EXPECT_TRUE(ScriptBlockSizeAcceptable(4096, 4096));
-    EXPECT_FALSE(ScriptBlockSizeAcceptable(4097, 4096));
-    EXPECT_FALSE(ScriptBlockSizeAcceptable(kMax, 4096));
+TEST(ScriptBlockReader, ReadingStaysInsideTheClaimedSize) {
+    // The bytes after the claimed size are not the block's, whatever they
+    // hold: a value is found exactly when its whole entry lies within the
+    // claim (and the bytes given), and the value found lies within both.
+    const std::vector<uint8_t> good = UsualBlock();
+    const size_t entryEnd = kFirstEntry + 16 + GetWord(good, kFirstEntry + 8);
+    std::vector<uint64_t> claims = {kMax, kMax - 15, uint64_t{1} << 63};
+    for (uint64_t claimed = 0; claimed <= good.size() + 16; ++claimed) claims.push_back(claimed);
+    for (const uint64_t claimed : claims) {
+        std::vector<uint8_t> block = good;
+        PutWord(block, 0, claimed);
+        std::span<const uint8_t> cipher;
+        const bool found = FindScriptBlockEntry(block, HashName(L"CommonData"), HashName(L"EXT_NAME"), cipher);
+        EXPECT_EQ(found, claimed >= entryEnd) << claimed;
+        const uint64_t limit = std::min<uint64_t>(claimed, block.size());
+        if (found) {
+            EXPECT_GE(cipher.data(), block.data() + kFirstEntry + 16) << claimed;
+            EXPECT_LE(static_cast<uint64_t>(cipher.data() + cipher.size() - block.data()), limit) << claimed;
+        }
+    }
 }
 
 TEST(ScriptBlockReader, BoundedRandomRun) {

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "environment/tests/test_support.h"
 #include "platform/scoped_resource.h"
@@ -35,11 +36,12 @@ const char kScript[] =
 // A folder holding one copy of script.dll (<variant>/<signer>) and the script.
 class ProductFolder {
 public:
-    ProductFolder(const std::wstring& variant, const std::wstring& signer) : scratch_(L"tqn-script") {
+    ProductFolder(const std::wstring& variant, const std::wstring& signer, const char* script = kScript)
+        : scratch_(L"tqn-script") {
         const std::wstring dll =
             BinFolder() + L"\\..\\signed\\script\\" + variant + L"\\" + signer + L"\\script.dll";
         EXPECT_TRUE(::CopyFileW(dll.c_str(), (scratch_.Path() + L"\\script.dll").c_str(), FALSE)) << Utf8(dll);
-        EXPECT_TRUE(WriteFileBytes(scratch_.Path() + L"\\script.scd", kScript));
+        EXPECT_TRUE(WriteFileBytes(scratch_.Path() + L"\\script.scd", script));
     }
     const std::wstring& Path() const { return scratch_.Path(); }
 
@@ -100,6 +102,11 @@ TEST(ScriptConnector, VariantsAndSigners) {
         {L"plain", L"brennick",
          "load=1 mode=1 loads=1\nget EXT_NAME=1:exe\nget tray_file=1:tray_probe.exe\n"
          "load=1 mode=1 loads=2\nnum EXCEPTION_REPORT_METHOD=1:4\nget EXT_NAME=0\n"},
+        // An engine that answers "more" for ever, always with its first name:
+        // each Load ends, and the first value stays.
+        {L"endless", L"brennick",
+         "load=1 mode=1 loads=1\nget EXT_NAME=1:exe\nget tray_file=0\n"
+         "load=1 mode=1 loads=2\nnum EXCEPTION_REPORT_METHOD=1:4\nget EXT_NAME=0\n"},
     };
     for (const auto& row : rows) {
         ProductFolder folder(row.variant, row.signer);
@@ -148,14 +155,55 @@ TEST(ScriptConnector, ABlockMadeBeforeOursIsNeverRead) {
               "load=0 mode=0 loads=2\nget EXT_NAME=0\nblock=0\n");
 }
 
+TEST(ScriptConnector, OnlyTheBlockOurEngineBuiltIsRead) {
+    const struct {
+        const wchar_t* variant;
+        const wchar_t* commands;
+        const char* expected;
+    } rows[] = {
+        // The engine lets its block go between the size check and the view:
+        // the view is still of the block it built, not of a fresh empty one.
+        {L"shared", L"vanish load CommonData get EXT_NAME load CommonData get TRAY_FILE",
+         "load=1 mode=0 loads=1\nget EXT_NAME=1:exe\nload=1 mode=0 loads=1\nget TRAY_FILE=1:tray_probe.exe\n"},
+        // The engine's block is gone before it could be mapped: a block that
+        // takes the name afterwards is somebody else's.
+        {L"fleeting", L"load CommonData get EXT_NAME squat load CommonData get EXT_NAME block",
+         "load=0 mode=0 loads=1\nget EXT_NAME=0\nload=0 mode=0 loads=2\nget EXT_NAME=0\nblock=0\n"},
+    };
+    for (const auto& row : rows) {
+        ProductFolder folder(row.variant, L"brennick");
+        EXPECT_EQ(RunProbe(folder.Path(), row.commands), row.expected) << Utf8(row.commands);
+    }
+}
+
 TEST(ScriptConnector, ABlockNamedAfterAnotherProcessIsNeverOpened) {
     // A good block under this (the parent's) process ID.
     SquattedBlock other(::GetCurrentProcessId());
     ProductFolder untrusted(L"shared", L"unsigned");
     EXPECT_EQ(RunProbe(untrusted.Path(), L"load CommonData get EXT_NAME block"),
               "load=0 mode=1 loads=0\nget EXT_NAME=0\nblock=0\n");
-    ProductFolder trusted(L"shared", L"brennick");
-    EXPECT_EQ(RunProbe(trusted.Path(), L"load CommonData get EXT_NAME"), "load=1 mode=0 loads=1\nget EXT_NAME=1:exe\n");
+
+    // Two launchers at once, each with its own block: the second neither reads
+    // nor refuses the first one's, which holds other values.
+    const std::wstring built = L"tqn-script-built-" + NewGuidText();
+    const std::wstring release = L"tqn-script-release-" + NewGuidText();
+    ScopedHandle builtEvent(::CreateEventW(nullptr, TRUE, FALSE, built.c_str()));
+    ScopedHandle releaseEvent(::CreateEventW(nullptr, TRUE, FALSE, release.c_str()));
+    ASSERT_TRUE(builtEvent.Valid() && releaseEvent.Valid());
+    ProductFolder first(L"shared", L"brennick");
+    ProductFolder second(L"shared", L"brennick", "[CommonData]\nset EXT_NAME = \"com\"\n");
+    std::string firstOutput;
+    std::thread firstRun([&] {
+        firstOutput = RunProbe(first.Path(), L"load CommonData signal " + built + L" wait " + release +
+                                                 L" get EXT_NAME");
+    });
+    const bool firstBuilt = ::WaitForSingleObject(builtEvent.Get(), 30000) == WAIT_OBJECT_0;
+    const std::string secondOutput = firstBuilt ? RunProbe(second.Path(), L"load CommonData get EXT_NAME") : "";
+    ::SetEvent(releaseEvent.Get());
+    firstRun.join();
+    EXPECT_TRUE(firstBuilt);
+    EXPECT_EQ(secondOutput, "load=1 mode=0 loads=1\nget EXT_NAME=1:com\n");
+    EXPECT_EQ(firstOutput, "load=1 mode=0 loads=1\nget EXT_NAME=1:exe\n");
 }
 
 TEST(ScriptData, ClaimedSizeMustFitTheObjectAndHoldTheHeader) {
