@@ -114,9 +114,16 @@ bool RunProgram(const std::wstring& commandLine, std::string& output, DWORD& exi
             }
             break;
         }
-        if (::GetTickCount64() > deadline) return false;
+        if (::GetTickCount64() > deadline) {
+            // A hung child must not outlive its test (nor hold its files).
+            ::TerminateProcess(processHandle.Get(), 1);
+            return false;
+        }
     }
-    if (::WaitForSingleObject(processHandle.Get(), 30000) != WAIT_OBJECT_0) return false;
+    if (::WaitForSingleObject(processHandle.Get(), 30000) != WAIT_OBJECT_0) {
+        ::TerminateProcess(processHandle.Get(), 1);
+        return false;
+    }
     return ::GetExitCodeProcess(processHandle.Get(), &exitCode) != FALSE;
 }
 
