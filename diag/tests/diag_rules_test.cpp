@@ -35,3 +35,56 @@ TEST(TracePathRule, TheSlotCountsOnlyWhenItIsThePathToolsFile) {
         EXPECT_EQ(choice.writeSlot, row.writeSlot) << row.what;
     }
 }
+
+#include "diag/log_file_rule.h"
+
+TEST(LogFileRule, OnlyAPlainFileDirectlyInTheLogFolderIsUsed) {
+    using tqn::LogFileVerdict;
+    const std::wstring folder = tqn::FinalPathFormOf(L"C:\\ProgramData\\Tarvolin\\Logs\\");
+    EXPECT_EQ(folder, L"\\\\?\\C:\\ProgramData\\Tarvolin\\Logs");
+    const std::wstring file = L"\\\\?\\C:\\ProgramData\\Tarvolin\\Logs\\launch.log";
+    const struct {
+        const char* what;
+        bool read;
+        uint32_t attributes;
+        uint32_t links;
+        std::wstring finalPath;
+        LogFileVerdict verdict;
+    } rows[] = {
+        {"plain file", true, 0x20, 1, file, LogFileVerdict::Usable},
+        {"other letter case", true, 0x80, 1, L"\\\\?\\c:\\programdata\\TARVOLIN\\logs\\Launch.LOG", LogFileVerdict::Usable},
+        {"hard link", true, 0x20, 2, file, LogFileVerdict::HardLink},
+        {"no name left", true, 0x20, 0, file, LogFileVerdict::HardLink},
+        {"symbolic link opened as itself", true, 0x420, 1, file, LogFileVerdict::ReparsePoint},
+        {"folder", true, 0x10, 1, file, LogFileVerdict::Folder},
+        {"junction at the file", true, 0x410, 1, file, LogFileVerdict::ReparsePoint},
+        {"folder led elsewhere", true, 0x20, 1, L"\\\\?\\C:\\Windows\\System32\\launch.log", LogFileVerdict::OutsideFolder},
+        {"a folder below", true, 0x20, 1, L"\\\\?\\C:\\ProgramData\\Tarvolin\\Logs\\x\\launch.log",
+         LogFileVerdict::OutsideFolder},
+        {"a folder whose name starts alike", true, 0x20, 1, L"\\\\?\\C:\\ProgramData\\Tarvolin\\Logs2\\launch.log",
+         LogFileVerdict::OutsideFolder},
+        {"the folder's parent", true, 0x20, 1, L"\\\\?\\C:\\ProgramData\\Tarvolin\\launch.log",
+         LogFileVerdict::OutsideFolder},
+        {"no prefix (another volume name form)", true, 0x20, 1, L"C:\\ProgramData\\Tarvolin\\Logs\\launch.log",
+         LogFileVerdict::OutsideFolder},
+        {"facts unread", false, 0x20, 1, file, LogFileVerdict::NotRead},
+        {"no final path", true, 0x20, 1, L"", LogFileVerdict::NotRead},
+    };
+    for (const auto& row : rows) {
+        const tqn::OpenedFileFacts facts{row.read, row.attributes, row.links, row.finalPath};
+        EXPECT_EQ(tqn::JudgeOpenedLogFile(facts, folder), row.verdict) << row.what;
+    }
+    // Nothing is inside an unknown folder.
+    EXPECT_EQ(tqn::JudgeOpenedLogFile({true, 0x20, 1, file}, L""), LogFileVerdict::OutsideFolder);
+}
+
+TEST(LogFileRule, FinalPathForms) {
+    EXPECT_EQ(tqn::FinalPathFormOf(L"C:\\"), L"\\\\?\\C:");
+    EXPECT_EQ(tqn::FinalPathFormOf(L"\\\\server\\share\\Logs"), L"\\\\?\\UNC\\server\\share\\Logs");
+    EXPECT_EQ(tqn::FinalPathFormOf(L"\\\\?\\C:\\Long\\Logs\\"), L"\\\\?\\C:\\Long\\Logs");
+    // The dump at the root of a drive when the log folder is unknown.
+    EXPECT_TRUE(tqn::IsDirectlyInside(L"\\\\?\\C:\\Launch.exe.dmp", tqn::FinalPathFormOf(L"C:\\")));
+    EXPECT_TRUE(tqn::IsDirectlyInside(L"\\\\?\\UNC\\server\\share\\Logs\\launch.log",
+                                      tqn::FinalPathFormOf(L"\\\\server\\share\\Logs")));
+    EXPECT_FALSE(tqn::IsDirectlyInside(L"\\\\?\\C:\\Logs\\", L"\\\\?\\C:\\Logs"));  // no file name
+}
