@@ -7,7 +7,10 @@
 #include <atomic>
 
 #include "diag/dump_rules.h"
+#include "diag/log_file.h"
 #include "environment/path_tool.h"
+#include "platform/file_attributes.h"
+#include "platform/module_path.h"
 #include "platform/scoped_resource.h"
 #include "platform/token_query.h"
 
@@ -22,6 +25,9 @@ using MiniDumpWriteDumpFn = BOOL(WINAPI*)(HANDLE, DWORD, HANDLE, MINIDUMP_TYPE, 
 // should allocate as little as it can.
 struct CrashState {
     std::wstring dumpPath;
+    std::wstring openPath;         // the dump path as opened ("\\?\" when long)
+    std::wstring folderReference;  // the log folder, as the dump's final path must show it
+    std::wstring finalPathScratch;
     ScopedLocalMemory descriptor;
     SECURITY_ATTRIBUTES attributes{};
     bool secured = false;
@@ -60,9 +66,7 @@ void BuildDumpSecurity(CrashState& state) {
 }  // namespace
 
 bool InstallCrashHandler() {
-    wchar_t self[MAX_PATH] = {};
-    const DWORD length = ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-    const std::wstring path(self, length < MAX_PATH ? length : 0);
+    const std::wstring path = ModuleFileName(nullptr);
     const size_t slash = path.rfind(L'\\');
     if (slash == std::wstring::npos) return false;
 
@@ -74,6 +78,10 @@ bool InstallCrashHandler() {
 
     CrashState& state = State();
     state.dumpPath = DumpPathFor(logFolder, path.substr(slash + 1));
+    const std::wstring fullDumpPath = FullPathName(state.dumpPath);
+    state.openPath = PathForAttributeQuery(fullDumpPath.empty() ? state.dumpPath : fullDumpPath);
+    state.folderReference = LogFolderReference(FolderOfPath(state.dumpPath));
+    state.finalPathScratch.assign(kFinalPathCapacity, L'\0');
     BuildDumpSecurity(state);
     ::SetUnhandledExceptionFilter(WriteCrashDump);
     ::SetErrorMode(SEM_FAILCRITICALERRORS);
@@ -106,13 +114,22 @@ LONG WINAPI WriteCrashDump(EXCEPTION_POINTERS* exception) {
                                    : nullptr;
     if (writeDump == nullptr) return EXCEPTION_EXECUTE_HANDLER;
 
-    if (const SECURITY_ATTRIBUTES* security = CrashDumpSecurity()) {
-        // A stale dump is replaced, never appended to.
-        ::DeleteFileW(state.dumpPath.c_str());
-        ScopedFileHandle file(state.creator ? state.creator(state.dumpPath.c_str(), security)
-                                            : ::CreateFileW(state.dumpPath.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE,
-                                                            const_cast<SECURITY_ATTRIBUTES*>(security), CREATE_ALWAYS,
-                                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    const SECURITY_ATTRIBUTES* security = CrashDumpSecurity();
+    // A stale dump is deleted, never written through: a link (or a file
+    // someone keeps open) in its place means no dump. The new file is always
+    // made here, so it carries the owner-only descriptor.
+    if (security != nullptr && DeleteLogFile(state.openPath, state.folderReference, state.finalPathScratch)) {
+        ScopedFileHandle file;
+        if (state.creator) {
+            file.Reset(state.creator(state.openPath.c_str(), security));
+            if (file && JudgeLogFileHandle(file.Get(), state.folderReference, state.finalPathScratch) !=
+                            LogFileVerdict::Usable) {
+                file.Reset();
+            }
+        } else {
+            file = CreateNewLogFile(state.openPath, GENERIC_WRITE, 0, security, state.folderReference,
+                                    state.finalPathScratch);
+        }
         MINIDUMP_EXCEPTION_INFORMATION information{::GetCurrentThreadId(), exception, FALSE};
         if (file) {
             writeDump(::GetCurrentProcess(), ::GetCurrentProcessId(), file.Get(), MiniDumpWithFullMemory,

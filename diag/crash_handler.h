@@ -1,7 +1,10 @@
 #pragma once
 // Crash handling: an unhandled exception leaves a full-memory minidump,
 // "<program file name>.dmp" in the product's log folder, and ends the
-// process with exit code 0.
+// process with exit code 0. The dump is always a new file with the owner-only
+// descriptor: a stale dump is deleted first, through a handle that shows it is
+// a plain file in the log folder; a link there, or a stale dump that cannot
+// be deleted, means no dump.
 #ifdef _WIN32
 #include <windows.h>
 
@@ -23,8 +26,9 @@ const std::wstring& CrashDumpPath();
 // readable by everybody is worse than none).
 const SECURITY_ATTRIBUTES* CrashDumpSecurity();
 
-// Test seam: replaces the CreateFileW call of the filter (same arguments).
-// An empty function restores the call.
+// Test seam: replaces the creation of the new dump file (CREATE_NEW with the
+// security given); the handle it returns is checked as the real one is. An
+// empty function restores the real creation.
 using DumpFileCreator = std::function<HANDLE(const wchar_t* path, const SECURITY_ATTRIBUTES* security)>;
 void SetDumpFileCreatorForTesting(DumpFileCreator creator);
 

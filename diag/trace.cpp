@@ -7,7 +7,9 @@
 #include <utility>
 
 #include "crypt/text_conversion.h"
+#include "diag/log_file.h"
 #include "diag/trace_record.h"
+#include "platform/module_path.h"
 #include "platform/scoped_resource.h"
 #include "platform/sync_object.h"
 
@@ -57,9 +59,16 @@ std::string Utf8OfRecord(const std::wstring& text) {
     return std::string(bytes.begin(), bytes.end());
 }
 
-ScopedFileHandle OpenForAppending(const std::wstring& path) {
-    return ScopedFileHandle(::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                          nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+// The trace path is the log folder and the file name: the file must lie
+// directly in that folder. Worked out once per path (it walks the folders).
+std::wstring TraceFolderReference(const std::wstring& path) {
+    static std::wstring cachedPath, cachedReference;
+    SyncObjectEx::Guard guard(g_traceLock);
+    if (path != cachedPath) {
+        cachedReference = LogFolderReference(FolderOfPath(path));
+        cachedPath = path;
+    }
+    return cachedReference;
 }
 
 bool Append(const ScopedFileHandle& file, const std::string& bytes) {
@@ -68,16 +77,22 @@ bool Append(const ScopedFileHandle& file, const std::string& bytes) {
 }
 
 // The file sink: a file above the limit is deleted and started again with a
-// "deleted" line; the record follows with an end of line.
+// "deleted" line; the record follows with an end of line. A link at the file
+// or a folder on the way that leads elsewhere is neither written nor deleted
+// through: the record is dropped.
 bool WriteToFile(const std::wstring& path, const TraceTime& time, const std::wstring& record) {
     if (path.empty()) return false;
-    ScopedFileHandle file = OpenForAppending(path);
+    const std::wstring reference = TraceFolderReference(path);
+    ScopedFileHandle file = OpenLogFileForAppending(path, reference);
     if (!file) return false;
     LARGE_INTEGER size{};
     if (::GetFileSizeEx(file.Get(), &size) && static_cast<uint64_t>(size.QuadPart) > kTraceFileLimit) {
         file.Reset();
-        ::DeleteFileW(path.c_str());
-        file = OpenForAppending(path);
+        // Deleted through a handle checked anew; if that fails, the reopened
+        // file is the old one and the record goes on to it.
+        std::wstring scratch;
+        DeleteLogFile(path, reference, scratch);
+        file = OpenLogFileForAppending(path, reference);
         if (!file) return true;  // the record is lost, as the reopened file is
         Append(file, Utf8OfRecord(BuildTraceRecordStamp(time) + L" deleted\n"));
     }
@@ -103,10 +118,9 @@ void WriteToStandardOutput(const std::wstring& record) {
 }
 
 std::optional<std::wstring> RunningProgramName() {
-    wchar_t path[512] = {};
-    const DWORD length = ::GetModuleFileNameW(nullptr, path, 512);
-    if (length == 0 || length >= 512) return std::nullopt;
-    return ProgramNameFromPath(std::wstring(path, length));
+    const std::wstring path = ModuleFileName(nullptr);
+    if (path.empty()) return std::nullopt;
+    return ProgramNameFromPath(path);
 }
 
 // Follows the Windows runtime's wide rules (%s is a wide string), which the

@@ -50,14 +50,30 @@ bool StartsWithStamp(const std::string& text) {
 }  // namespace
 
 TEST(TraceFile, FourMebibyteRule) {
+    // A "launch.log" that is a hard link to another file is neither appended
+    // to nor deleted or cut through the link: the record is dropped.
     const struct {
         uint64_t size;
+        bool hardLink;
         bool startedAgain;
-    } rows[] = {{kTraceFileLimit, false}, {kTraceFileLimit + 1, true}};
+    } rows[] = {{kTraceFileLimit, false, false},
+                {kTraceFileLimit + 1, false, true},
+                {16, true, false},
+                {kTraceFileLimit + 1, true, false}};
     for (const auto& row : rows) {
         ScratchFolder folder(L"tqn-trace");
         const std::wstring path = folder.Path() + L"\\launch.log";
-        ASSERT_TRUE(WriteFileBytes(path, std::string(static_cast<size_t>(row.size), 'x')));
+        const std::string content(static_cast<size_t>(row.size), 'x');
+        if (row.hardLink) {
+            const std::wstring other = folder.Path() + L"\\other.dat";
+            ASSERT_TRUE(WriteFileBytes(other, content));
+            ASSERT_TRUE(::CreateHardLinkW(path.c_str(), other.c_str(), nullptr));
+            EXPECT_FALSE(WriteTraceRecord(L"", L"{0B2A} 5", kTraceMethodFile, path));
+            EXPECT_TRUE(ReadAll(other) == content) << "size " << row.size;
+            EXPECT_TRUE(ReadAll(path) == content) << "size " << row.size;
+            continue;
+        }
+        ASSERT_TRUE(WriteFileBytes(path, content));
         EXPECT_TRUE(WriteTraceRecord(L"", L"{0B2A} 5", kTraceMethodFile, path));
         const std::string text = ReadAll(path);
         if (row.startedAgain) {
@@ -66,7 +82,7 @@ TEST(TraceFile, FourMebibyteRule) {
             EXPECT_EQ(deleted, 29u);
             EXPECT_TRUE(StartsWithStamp(text.substr(deleted + 10)));
         } else {
-            EXPECT_EQ(text.substr(0, static_cast<size_t>(row.size)), std::string(static_cast<size_t>(row.size), 'x'));
+            EXPECT_EQ(text.substr(0, static_cast<size_t>(row.size)), content);
             EXPECT_TRUE(StartsWithStamp(text.substr(static_cast<size_t>(row.size))));
         }
         // The record and its end of line: the message's line feed and one more.
@@ -76,10 +92,24 @@ TEST(TraceFile, FourMebibyteRule) {
 
 TEST(TraceFile, AnUnopenablePathDropsTheRecord) {
     ScratchFolder folder(L"tqn-trace");
-    const std::wstring path = folder.Path() + L"\\missing\\launch.log";
-    EXPECT_FALSE(WriteTraceRecord(L"", L"m", kTraceMethodFile, path));
+    // A missing log folder is not made here.
+    const std::wstring missing = folder.Path() + L"\\missing";
+    EXPECT_FALSE(WriteTraceRecord(L"", L"m", kTraceMethodFile, missing + L"\\launch.log"));
+    EXPECT_FALSE(FolderExists(missing));
     EXPECT_FALSE(WriteTraceRecord(L"", L"m", kTraceMethodFile, L""));
-    EXPECT_EQ(ReadAll(path), "<missing>");
+
+    // A file over the limit that another process holds without sharing
+    // writing (it allows deletion): neither written nor deleted.
+    const std::wstring path = folder.Path() + L"\\launch.log";
+    const std::string content(static_cast<size_t>(kTraceFileLimit + 1), 'h');
+    ASSERT_TRUE(WriteFileBytes(path, content));
+    {
+        ScopedFileHandle held(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(held);
+        EXPECT_FALSE(WriteTraceRecord(L"", L"m", kTraceMethodFile, path));
+    }
+    EXPECT_TRUE(ReadAll(path) == content);
 }
 
 TEST(TraceFile, MethodAndPathComeFromTheSources) {
