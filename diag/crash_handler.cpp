@@ -118,7 +118,7 @@ LONG WINAPI WriteCrashDump(EXCEPTION_POINTERS* exception) {
     // A stale dump is deleted, never written through: a link (or a file
     // someone keeps open) in its place means no dump. The new file is always
     // made here, so it carries the owner-only descriptor.
-    if (security != nullptr && DeleteLogFile(state.openPath, state.folderReference, state.finalPathScratch)) {
+    if (security != nullptr && !state.dumpPath.empty() && DeleteLogFile(state.openPath, state.folderReference, state.finalPathScratch)) {
         ScopedFileHandle file;
         if (state.creator) {
             file.Reset(state.creator(state.openPath.c_str(), security));

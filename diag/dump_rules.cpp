@@ -3,6 +3,7 @@
 namespace tqn {
 
 std::wstring DumpPathFor(const std::wstring& logFolder, const std::wstring& programFile) {
+    if (logFolder.empty()) return {};
     return logFolder + L"\\" + programFile + L".dmp";
 }
 

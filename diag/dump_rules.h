@@ -7,8 +7,8 @@
 
 namespace tqn {
 
-// logFolder\programFile.dmp; "\programFile.dmp" (the current drive's root)
-// when the log folder is unknown.
+// logFolder\programFile.dmp; empty (no dump) when the log folder is
+// unknown: the current drive's root would be the caller's choice.
 std::wstring DumpPathFor(const std::wstring& logFolder, const std::wstring& programFile);
 
 // Protected DACL granting full access to the user (by SID text), SYSTEM and

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "assoc/association_plan.h"
+#include "diag/log_file_rule.h"
 #include "platform/version_naming.h"
 
 namespace tqn::report {
@@ -106,10 +107,12 @@ struct LaunchFacts {
 
 struct TraceFacts {
     std::wstring file;
+    LogFileVerdict fileVerdict = LogFileVerdict::Absent;  // what lies at the trace file's path now
     bool writesSlot = false;
     std::wstring logFolder;
     bool logFolderExists = false;
-    std::wstring dumpFile;
+    std::wstring dumpFile;  // empty when the log folder is unknown (no dump then)
+    LogFileVerdict dumpVerdict = LogFileVerdict::Absent;
 };
 
 struct ReportFacts {

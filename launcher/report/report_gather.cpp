@@ -5,6 +5,7 @@
 #include "config/config_connector.h"
 #include "config/product_root.h"
 #include "diag/dump_rules.h"
+#include "diag/log_file.h"
 #include "diag/trace_settings.h"
 #include "environment/global_data.h"
 #include "environment/path_tool.h"
@@ -164,6 +165,8 @@ TraceFacts GatherTrace() {
     facts.logFolderExists = !facts.logFolder.empty() && attributes != INVALID_FILE_ATTRIBUTES &&
                             (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     facts.dumpFile = DumpPathFor(facts.logFolder, kLauncherFile);
+    if (!facts.file.empty()) facts.fileVerdict = InspectLogFile(facts.file);
+    if (!facts.dumpFile.empty()) facts.dumpVerdict = InspectLogFile(facts.dumpFile);
     return facts;
 }
 

@@ -246,10 +246,12 @@ void WriteTrace(JsonWriter& json, const ReportFacts& facts) {
     json.Open(L"trace", L'{');
     json.Number(L"method", facts.settings.traceMethod);
     json.TextOrNull(L"file", facts.trace.file);
+    json.Flag(L"fileIsLink", IsLinkedLogFile(facts.trace.fileVerdict));
     json.Flag(L"writesSlot", facts.trace.writesSlot);
     json.TextOrNull(L"logFolder", facts.trace.logFolder);
     json.Flag(L"logFolderExists", facts.trace.logFolderExists);
-    json.Text(L"dumpFile", facts.trace.dumpFile);
+    json.TextOrNull(L"dumpFile", facts.trace.dumpFile);
+    json.Flag(L"dumpFileIsLink", IsLinkedLogFile(facts.trace.dumpVerdict));
     json.Close(L'}');
 }
 

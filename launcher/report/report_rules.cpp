@@ -175,6 +175,11 @@ const wchar_t* FolderOriginId(FolderOrigin origin) {
     return L"?";
 }
 
+bool IsLinkedLogFile(LogFileVerdict verdict) {
+    return verdict == LogFileVerdict::ReparsePoint || verdict == LogFileVerdict::HardLink ||
+           verdict == LogFileVerdict::OutsideFolder;
+}
+
 const wchar_t* IntegrityName(uint32_t rid) {
     if (rid < 0x1000) return L"untrusted";
     if (rid < 0x2000) return L"low";

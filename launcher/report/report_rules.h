@@ -53,6 +53,10 @@ enum class FolderOrigin { SharedBlock, ProgramFolder, None };
 FolderOrigin ProductFolderOrigin(const ProductFolderFacts& folder);
 const wchar_t* FolderOriginId(FolderOrigin origin);  // "sharedBlock", "programFolder", "none"
 
+// A trace file or dump at its path that Launch.exe would neither write nor
+// delete through: a link, or a file whose folder on the way leads elsewhere.
+bool IsLinkedLogFile(LogFileVerdict verdict);
+
 // Band names of integrity levels: "untrusted", "low", "medium", "medium plus", "high", "system".
 const wchar_t* IntegrityName(uint32_t rid);
 

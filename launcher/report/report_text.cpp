@@ -251,13 +251,16 @@ void AddTrace(Lines& out, const ReportFacts& facts) {
     out.Blank();
     const uint32_t method = facts.settings.traceMethod;
     out.Add(L"Trace: method " + std::to_wstring(method) + L" (" + TraceMethodName(method) + L")");
+    constexpr wchar_t kLinked[] = L" (a link: Launch.exe would neither write nor delete through it)";
     out.Add(L"  trace file: " + OrNone(facts.trace.file) +
-            (facts.trace.writesSlot ? L" (Launch.exe would record it in the global block's trace-path slot)" : L""));
+            (facts.trace.writesSlot ? L" (Launch.exe would record it in the global block's trace-path slot)" : L"") +
+            (IsLinkedLogFile(facts.trace.fileVerdict) ? kLinked : L""));
     out.Add(L"  log folder: " + OrNone(facts.trace.logFolder) +
             (facts.trace.logFolder.empty() ? L""
              : facts.trace.logFolderExists ? L" (exists)"
                                            : L" (missing: Launch.exe would make it)"));
-    out.Add(L"  crash dump: " + facts.trace.dumpFile);
+    out.Add(L"  crash dump: " + OrNone(facts.trace.dumpFile, L"none (no log folder)") +
+            (IsLinkedLogFile(facts.trace.dumpVerdict) ? kLinked : L""));
 }
 
 }  // namespace

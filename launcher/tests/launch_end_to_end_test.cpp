@@ -9,7 +9,6 @@
 #include <optional>
 #include <vector>
 
-#include "crypt/string_crypt_tool.h"
 #include "environment/global_data.h"
 #include "kit/testsupport/machine_root_dir.h"
 #include "launcher/tests/held_mutex.h"
@@ -159,22 +158,6 @@ TEST_F(LaunchEndToEnd, OutsideItsFolderOrWithAnUntrustedConfigurationNothingStar
         EXPECT_FALSE(product.Registered());  // nothing repaired either
     }
 }
-
-namespace {
-
-// Writes a folder into the global block's product-folder field, as any
-// process may, and empties it again.
-class StoredProductFolder {
-public:
-    explicit StoredProductFolder(const std::wstring& folder) {
-        std::wstring hex;
-        EXPECT_TRUE(tqn::StringCryptToolW().EncryptToHex(folder, hex));
-        EXPECT_TRUE(tqn::WriteSharedField(tqn::GlobalSharedBlock(), tqn::kProductFolderField, hex));
-    }
-    ~StoredProductFolder() { tqn::WriteSharedField(tqn::GlobalSharedBlock(), tqn::kProductFolderField, L""); }
-};
-
-}  // namespace
 
 // The global block names another folder (any process may write it). Only a
 // folder an administrator chose (RootDir's) is honoured; anything else, even

@@ -87,11 +87,14 @@ TEST_F(LaunchReport, ProductStates) {
     const TestProduct installed((ProductOptions()));
     const std::wstring mutexName = L"tqn-report-" + NewGuidText();
     using Check = std::function<void(const TestProduct&, const ReportRun&)>;
+    // What a row puts in place around the product before the report runs.
+    using Prepare = std::function<std::shared_ptr<void>(const TestProduct&)>;
     const struct {
         const char* what;
         ProductOptions options;
         DWORD exitCode;
         Check check;
+        Prepare prepare = nullptr;
     } rows[] = {
         {"healthy", ProductOptions().Registered(true), 0,
          [](const TestProduct& p, const ReportRun& r) {
@@ -162,10 +165,39 @@ TEST_F(LaunchReport, ProductStates) {
                                           ": the key refuses reading (not widened) -> fails\n"))
                  << r.text;
          }},
+        {"settings naming files outside the program folder",
+         ProductOptions().Registered(true).TrayFile(L"..\\x\\tray_probe.exe").UninstallFile(L"C:\\x.exe"), 1,
+         [](const TestProduct&, const ReportRun& r) {
+             EXPECT_EQ(r.json["dispatch"][0]["reason"].text, "trayFileOutsideFolder");
+             EXPECT_EQ(r.json["dispatch"][3]["reason"].text, "uninstallFileOutsideFolder");
+             EXPECT_TRUE(Says(r.text, "start nothing: TRAY_FILE names a file outside the program folder\n")) << r.text;
+         }},
+        {"a block folder that is ignored, a trace file and a dump that are links",
+         ProductOptions().Registered(true).TraceMethod(4), 0,
+         [&installed](const TestProduct&, const ReportRun& r) {
+             EXPECT_EQ(r.json["productFolder"]["sharedBlockFolder"].text, Utf8(installed.Path()));
+             EXPECT_TRUE(r.json["productFolder"]["sharedBlockFolderIgnored"].boolean);
+             EXPECT_EQ(r.json["productFolder"]["origin"].text, "programFolder");
+             EXPECT_TRUE(r.json["trace"]["fileIsLink"].boolean);
+             EXPECT_TRUE(r.json["trace"]["dumpFileIsLink"].boolean);
+             EXPECT_TRUE(Says(r.text, Utf8(installed.Path()) + " (ignored: neither the program folder nor RootDir's)\n"))
+                 << r.text;
+             EXPECT_TRUE(Says(r.text, "launch.log (a link: Launch.exe would neither write nor delete through it)\n"))
+                 << r.text;
+         },
+         [&installed](const TestProduct& p) -> std::shared_ptr<void> {
+             // Both names are second names of one file of the product's.
+             EXPECT_TRUE(WriteFileBytes(p.Path() + L"\\victim.txt", "kept"));
+             for (const wchar_t* name : {L"\\Logs\\launch.log", L"\\Logs\\Launch.exe.dmp"}) {
+                 EXPECT_TRUE(::CreateHardLinkW((p.Path() + name).c_str(), (p.Path() + L"\\victim.txt").c_str(), nullptr));
+             }
+             return std::make_shared<StoredProductFolder>(installed.Path());
+         }},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         const TestProduct product(row.options.Report(true));
+        const std::shared_ptr<void> prepared = row.prepare ? row.prepare(product) : nullptr;
         std::unique_ptr<HeldMutex> uninstall;
         if (std::string(row.what) == "an uninstall running") uninstall = std::make_unique<HeldMutex>(L"Local\\" + mutexName);
         std::unique_ptr<RefusingKey> refusing;
@@ -349,10 +381,39 @@ TEST_F(LaunchReport, LeavesEverythingAsItWas) {
              EXPECT_TRUE(json["modules"][1]["path"].text.ends_with("\\util\\config.tqm")) << json["modules"][1]["path"].text;
              EXPECT_EQ(json["dispatch"][0]["reason"].text, "rootNotConfirmed");
          }},
+        {"settings naming files outside the program folder",
+         ProductOptions().Registered(true).TrayFile(L"..\\x\\tray_probe.exe").UninstallFile(L"C:\\x.exe"), 1,
+         [](const TestProduct&, const ReportRun& r) {
+             EXPECT_EQ(r.json["dispatch"][0]["reason"].text, "trayFileOutsideFolder");
+             EXPECT_EQ(r.json["dispatch"][3]["reason"].text, "uninstallFileOutsideFolder");
+             EXPECT_TRUE(Says(r.text, "start nothing: TRAY_FILE names a file outside the program folder\n")) << r.text;
+         }},
+        {"a block folder that is ignored, a trace file and a dump that are links",
+         ProductOptions().Registered(true).TraceMethod(4), 0,
+         [&installed](const TestProduct&, const ReportRun& r) {
+             EXPECT_EQ(r.json["productFolder"]["sharedBlockFolder"].text, Utf8(installed.Path()));
+             EXPECT_TRUE(r.json["productFolder"]["sharedBlockFolderIgnored"].boolean);
+             EXPECT_EQ(r.json["productFolder"]["origin"].text, "programFolder");
+             EXPECT_TRUE(r.json["trace"]["fileIsLink"].boolean);
+             EXPECT_TRUE(r.json["trace"]["dumpFileIsLink"].boolean);
+             EXPECT_TRUE(Says(r.text, Utf8(installed.Path()) + " (ignored: neither the program folder nor RootDir's)\n"))
+                 << r.text;
+             EXPECT_TRUE(Says(r.text, "launch.log (a link: Launch.exe would neither write nor delete through it)\n"))
+                 << r.text;
+         },
+         [&installed](const TestProduct& p) -> std::shared_ptr<void> {
+             // Both names are second names of one file of the product's.
+             EXPECT_TRUE(WriteFileBytes(p.Path() + L"\\victim.txt", "kept"));
+             for (const wchar_t* name : {L"\\Logs\\launch.log", L"\\Logs\\Launch.exe.dmp"}) {
+                 EXPECT_TRUE(::CreateHardLinkW((p.Path() + name).c_str(), (p.Path() + L"\\victim.txt").c_str(), nullptr));
+             }
+             return std::make_shared<StoredProductFolder>(installed.Path());
+         }},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         const TestProduct product(row.options.Report(true));
+        const std::shared_ptr<void> prepared = row.prepare ? row.prepare(product) : nullptr;
         row.prepare(product);
         const auto before = Snapshot(product);
         const ReportRun run = RunReport(product);

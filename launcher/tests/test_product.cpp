@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "crypt/string_crypt_tool.h"
+#include "environment/global_data.h"
 #include "platform/scoped_resource.h"
 
 namespace tqn::testing {
@@ -84,6 +86,14 @@ void TestProduct::Register() const {
     SetText(HKEY_CLASSES_ROOT, key, L"Content Type", L"application/x-msdownload");
     SetText(HKEY_CLASSES_ROOT, key + L"\\PersistentHandler", nullptr, L"{098f2470-bae0-11cd-b579-08002b30bfeb}");
 }
+
+StoredProductFolder::StoredProductFolder(const std::wstring& folder) {
+    std::wstring hex;
+    EXPECT_TRUE(StringCryptToolW().EncryptToHex(folder, hex));
+    EXPECT_TRUE(WriteSharedField(GlobalSharedBlock(), kProductFolderField, hex));
+}
+
+StoredProductFolder::~StoredProductFolder() { WriteSharedField(GlobalSharedBlock(), kProductFolderField, L""); }
 
 std::wstring TestProduct::ExplorerKey() const {
     return L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\." + extension_;

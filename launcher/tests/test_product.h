@@ -50,6 +50,16 @@ struct ProductOptions {
     ProductOptions RootDirOnly(bool value) const { auto o = *this; o.rootDirOnly = value; return o; }
 };
 
+// Writes a folder into the global block's product-folder field, as any
+// process may, and empties it again.
+class StoredProductFolder {
+public:
+    explicit StoredProductFolder(const std::wstring& folder);
+    ~StoredProductFolder();
+    StoredProductFolder(const StoredProductFolder&) = delete;
+    StoredProductFolder& operator=(const StoredProductFolder&) = delete;
+};
+
 class TestProduct {
 public:
     explicit TestProduct(const ProductOptions& options);

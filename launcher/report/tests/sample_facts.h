@@ -30,7 +30,8 @@ inline ReportFacts SampleFacts() {
     f.association.overrides.keyPath = ExplorerExtensionKey(L"exe");
     f.uninstall = {L"", L"", false};
     f.launch = {L"C:\\P\\tray.exe", true, L"C:\\P\\un.exe", true};
-    f.trace = {L"C:\\Data\\Logs\\launch.log", true, L"C:\\Data\\Logs", true, L"C:\\Data\\Logs\\Launch.exe.dmp"};
+    f.trace = {L"C:\\Data\\Logs\\launch.log", LogFileVerdict::Usable, true, L"C:\\Data\\Logs", true,
+               L"C:\\Data\\Logs\\Launch.exe.dmp", LogFileVerdict::Absent};
     return f;
 }
 
