@@ -20,7 +20,24 @@ using namespace tqn::testing;
 
 namespace {
 
-// Finds the prompt by its caption, reads its message and answers it.
+// The buttons a message box shows, in the order of their identifiers. A box
+// ends on any of these commands posted to it, whether it shows that button
+// or not, so the answer alone proves nothing about what was offered.
+std::wstring ButtonsOf(HWND box) {
+    const struct {
+        int id;
+        const wchar_t* name;
+    } buttons[] = {{IDOK, L"OK"},         {IDCANCEL, L"Cancel"}, {IDABORT, L"Abort"}, {IDRETRY, L"Retry"},
+                   {IDIGNORE, L"Ignore"}, {IDYES, L"Yes"},       {IDNO, L"No"}};
+    std::wstring shown;
+    for (const auto& button : buttons) {
+        const HWND control = ::GetDlgItem(box, button.id);
+        if (control != nullptr && ::IsWindowVisible(control)) shown += std::wstring(shown.empty() ? L"" : L" ") + button.name;
+    }
+    return shown;
+}
+
+// Finds the prompt by its caption, reads its message and buttons and answers it.
 class PromptAnswerer {
 public:
     PromptAnswerer(std::wstring caption, WPARAM answer)
@@ -30,6 +47,7 @@ public:
                       wchar_t text[1024] = {};
                       ::GetDlgItemTextW(box, 0xFFFF, text, 1024);
                       message_ = text;
+                      buttons_ = ButtonsOf(box);
                       ++shown_;
                       ::PostMessageW(box, WM_COMMAND, answer, 0);
                       while (::IsWindow(box) && !stop_) ::Sleep(20);
@@ -44,11 +62,13 @@ public:
     }
     int Shown() const { return shown_; }
     const std::wstring& Message() const { return message_; }
+    const std::wstring& Buttons() const { return buttons_; }
 
 private:
     std::atomic<bool> stop_{false};
     std::atomic<int> shown_{0};
     std::wstring message_;
+    std::wstring buttons_;
     std::thread thread_;
 };
 
@@ -103,6 +123,7 @@ TEST_F(Elevation, DeclinedPromptExplainsAndAsksOnce) {
         EXPECT_EQ(exitCode, row.exitCode);
         EXPECT_EQ(answerer.Shown(), 1);  // the second decline shows nothing
         EXPECT_EQ(answerer.Message(), row.message);
+        EXPECT_EQ(answerer.Buttons(), L"Yes No");
         EXPECT_TRUE(tray.StaysAbsent(500));
         EXPECT_FALSE(product.Registered());
     }
