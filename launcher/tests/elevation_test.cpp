@@ -9,9 +9,11 @@
 
 #include <atomic>
 #include <thread>
+#include <vector>
 
 #include "environment/global_data.h"
 #include "environment/tests/test_support.h"
+#include "launcher/elevation.h"
 #include "launcher/tests/test_product.h"
 #include "launcher/tests/tray_record.h"
 #include "platform/scoped_resource.h"
@@ -127,6 +129,43 @@ TEST_F(Elevation, DeclinedPromptExplainsAndAsksOnce) {
         EXPECT_TRUE(tray.StaysAbsent(500));
         EXPECT_FALSE(product.Registered());
     }
+}
+
+// An administrator whose token user account control filtered (Administrators
+// kept for deny only) is not one. Here the filtered token is impersonated on
+// the thread over an elevated process token: the test must be made on the
+// token in effect and honour the group's deny-only mark.
+TEST_F(Elevation, AFilteredAdministratorIsNotOne) {
+    SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
+    tqn::ScopedSid administrators;
+    ASSERT_TRUE(::AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0,
+                                           0, 0, 0, 0, administrators.Receive()));
+    tqn::ScopedHandle own;
+    ASSERT_TRUE(::OpenProcessToken(::GetCurrentProcess(), TOKEN_ALL_ACCESS, own.Receive())) << ::GetLastError();
+    SID_AND_ATTRIBUTES denyOnly{administrators.Get(), 0};
+    tqn::ScopedHandle filtered;
+    ASSERT_TRUE(::CreateRestrictedToken(own.Get(), 0, 1, &denyOnly, 0, nullptr, 0, nullptr, filtered.Receive()))
+        << ::GetLastError();
+
+    // The group is still listed, marked for deny only, as in a filtered token.
+    DWORD size = 0;
+    ::GetTokenInformation(filtered.Get(), TokenGroups, nullptr, 0, &size);
+    std::vector<unsigned char> buffer(size);
+    ASSERT_TRUE(::GetTokenInformation(filtered.Get(), TokenGroups, buffer.data(), size, &size)) << ::GetLastError();
+    const auto* groups = reinterpret_cast<const TOKEN_GROUPS*>(buffer.data());
+    DWORD attributes = 0;
+    for (DWORD i = 0; i < groups->GroupCount; ++i) {
+        if (::EqualSid(groups->Groups[i].Sid, administrators.Get())) attributes = groups->Groups[i].Attributes;
+    }
+    EXPECT_EQ(attributes & (SE_GROUP_USE_FOR_DENY_ONLY | SE_GROUP_ENABLED), static_cast<DWORD>(SE_GROUP_USE_FOR_DENY_ONLY));
+
+    tqn::ScopedHandle impersonation;
+    ASSERT_TRUE(::DuplicateToken(filtered.Get(), SecurityImpersonation, impersonation.Receive())) << ::GetLastError();
+    ASSERT_TRUE(::SetThreadToken(nullptr, impersonation.Get())) << ::GetLastError();
+    const bool filteredIsAdministrator = tqn::IsAdministrator();
+    ASSERT_TRUE(::RevertToSelf());
+    EXPECT_FALSE(filteredIsAdministrator);
+    EXPECT_TRUE(tqn::IsAdministrator());  // the elevated process token itself
 }
 
 TEST_F(Elevation, TheRealRelaunchStartsTheTrayProgramWithLaunch) {
