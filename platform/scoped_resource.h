@@ -122,7 +122,7 @@ public:
         data_.dwStateAction = WTD_STATEACTION_VERIFY;
         data_.hWVTStateData = nullptr;
         const LONG status = ::WinVerifyTrustEx(nullptr, &action_, &data_);
-        verified_ = true;
+        verified_ = data_.hWVTStateData != nullptr;  // no state, nothing to close
         return status;
     }
 
