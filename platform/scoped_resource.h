@@ -4,7 +4,9 @@
 #ifdef _WIN32
 #include <windows.h>
 #include <wincrypt.h>
+#include <wintrust.h>
 
+#include <string>
 #include <utility>
 
 namespace tqn {
@@ -73,6 +75,7 @@ inline void UnmapView(void* v) { ::UnmapViewOfFile(v); }
 inline void CloseCertStore(HCERTSTORE s) { ::CertCloseStore(s, 0); }
 inline void CloseCryptMessage(HCRYPTMSG m) { ::CryptMsgClose(m); }
 inline void FreeCertContext(PCCERT_CONTEXT c) { ::CertFreeCertificateContext(c); }
+inline void FreeProcessHeapMemory(void* m) { ::HeapFree(::GetProcessHeap(), 0, m); }
 }  // namespace detail
 
 // Handles that are null when empty (tokens, processes, threads, mappings, mutexes).
@@ -88,6 +91,60 @@ using ScopedView = ScopedResource<void*, detail::UnmapView>;
 using ScopedCertStore = ScopedResource<HCERTSTORE, detail::CloseCertStore>;
 using ScopedCryptMessage = ScopedResource<HCRYPTMSG, detail::CloseCryptMessage>;
 using ScopedCertContext = ScopedResource<PCCERT_CONTEXT, detail::FreeCertContext>;
+// Blocks of the process heap that a call handed over (HeapFree).
+using ScopedProcessHeapMemory = ScopedResource<void*, detail::FreeProcessHeapMemory>;
+
+// WinVerifyTrustEx's state for a file, from WTD_STATEACTION_VERIFY until
+// WTD_STATEACTION_CLOSE. The state refers to the verifying call's structures
+// (the policy may keep there a handle to the file that it opened itself), so
+// this owner holds them, and the path, at fixed addresses and closes the
+// state through them, with the same action.
+class ScopedFileTrustState {
+public:
+    ScopedFileTrustState() = default;
+    ~ScopedFileTrustState() { Reset(); }
+    ScopedFileTrustState(const ScopedFileTrustState&) = delete;
+    ScopedFileTrustState& operator=(const ScopedFileTrustState&) = delete;
+
+    // Verifies the file with data and file as the caller filled them (the
+    // union, the path and the state action are set here) and keeps the state.
+    // The status of WinVerifyTrustEx, its last error left as it set it.
+    LONG Verify(const GUID& action, const WINTRUST_DATA& data, const WINTRUST_FILE_INFO& file,
+                const wchar_t* path) {
+        Reset();
+        action_ = action;
+        path_ = path;
+        file_ = file;
+        file_.pcwszFilePath = path_.c_str();
+        data_ = data;
+        data_.dwUnionChoice = WTD_CHOICE_FILE;
+        data_.pFile = &file_;
+        data_.dwStateAction = WTD_STATEACTION_VERIFY;
+        data_.hWVTStateData = nullptr;
+        const LONG status = ::WinVerifyTrustEx(nullptr, &action_, &data_);
+        verified_ = data_.hWVTStateData != nullptr;  // no state, nothing to close
+        return status;
+    }
+
+    HANDLE Get() const { return verified_ ? data_.hWVTStateData : nullptr; }
+
+    // Closing keeps the caller's last error.
+    void Reset() {
+        if (!verified_) return;
+        const DWORD lastError = ::GetLastError();
+        data_.dwStateAction = WTD_STATEACTION_CLOSE;
+        ::WinVerifyTrustEx(nullptr, &action_, &data_);
+        verified_ = false;
+        ::SetLastError(lastError);
+    }
+
+private:
+    bool verified_ = false;
+    GUID action_{};
+    std::wstring path_;
+    WINTRUST_FILE_INFO file_{};
+    WINTRUST_DATA data_{};
+};
 
 }  // namespace tqn
 #endif

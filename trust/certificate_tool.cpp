@@ -38,9 +38,14 @@ std::function<LONG(const wchar_t*)>& TrustStatusOverride() {
 }  // namespace
 
 HRESULT CertificateToolEx::VerifyFileTrust(const wchar_t* path, HANDLE heldFile) const {
+    return VerifiedFile(path, heldFile).TrustResult();
+}
+
+CertificateToolEx::VerifiedFile::VerifiedFile(const wchar_t* path, HANDLE heldFile) : path_(path) {
+    // The path, the union and the state action (VERIFY: the state stays for
+    // the signer's name) are set by the state's owner, in its own copies.
     WINTRUST_FILE_INFO file{};
     file.cbStruct = sizeof(WINTRUST_FILE_INFO);
-    file.pcwszFilePath = path;
     file.hFile = heldFile;
     file.pgKnownSubject = nullptr;
 
@@ -48,31 +53,42 @@ HRESULT CertificateToolEx::VerifyFileTrust(const wchar_t* path, HANDLE heldFile)
     data.cbStruct = kWinTrustDataSize;
     data.dwUIChoice = WTD_UI_NONE;
     data.fdwRevocationChecks = WTD_REVOKE_NONE;
-    data.dwUnionChoice = WTD_CHOICE_FILE;
-    data.pFile = &file;
-    data.dwStateAction = WTD_STATEACTION_IGNORE;
     data.dwProvFlags = WTD_SAFER_FLAG;
     data.dwUIContext = 0;
 
-    GUID action = kGenericChainVerify;
-    const HRESULT status = TrustStatusOverride() ? TrustStatusOverride()(path)
-                                                 : ::WinVerifyTrustEx(nullptr, &action, &data);
-    if (status != static_cast<HRESULT>(kTrustNoSignature)) return status;
+    status_ = state_.Verify(kGenericChainVerify, data, file, path);
+    lastError_ = ::GetLastError();
+    if (TrustStatusOverride()) {
+        status_ = TrustStatusOverride()(path);
+        lastError_ = ::GetLastError();
+    }
+}
 
-    const HRESULT result = NoSignatureResult(::GetLastError());
+HRESULT CertificateToolEx::VerifiedFile::TrustResult() const {
+    if (status_ != static_cast<HRESULT>(kTrustNoSignature)) return status_;
+
+    const HRESULT result = NoSignatureResult(lastError_);
     if (IsUnusualNoSignatureResult(result)) {
-        TraceW(L"{28AC245E-7AFA-4DBB-A551-38E3F70CBA4A} [0x%x][%s]", result, path);
+        TraceW(L"{28AC245E-7AFA-4DBB-A551-38E3F70CBA4A} [0x%x][%s]", result, path_);
     }
     return result;
 }
 
+int CertificateToolEx::VerifiedFile::ReadSignerName(std::wstring& name) const {
+    // The message the verification read (owned by the state); its
+    // certificates are looked up as CryptQueryObject would offer them.
+    const HANDLE state = state_.Get();
+    const CRYPT_PROVIDER_DATA* provider = state ? ::WTHelperProvDataFromStateData(state) : nullptr;
+    if (provider == nullptr || provider->hMsg == nullptr) return kNoEmbeddedSignature;
+    ScopedCertStore store(::CertOpenStore(CERT_STORE_PROV_MSG, kCertEncoding, 0, 0, provider->hMsg));
+    if (!store) return kNoEmbeddedSignature;
+    return ReadFirstSignerName(provider->hMsg, store.Get(), name);
+}
+
 int CertificateToolEx::ReadSignerName(const ObejctInterface& object, std::wstring& name) const {
-    // Declared so that they are released in this order: signer information,
-    // certificate, store, message.
+    // Declared so that the store goes before the message.
     ScopedCryptMessage message;
     ScopedCertStore store;
-    ScopedCertContext certificate;
-    ScopedLocalMemory signerInfo;
 
     DWORD encoding = 0, contentType = 0, formatType = 0;
     if (!::CryptQueryObject(object.ObjectType(), object.Object(), kExpectedContentTypes,
@@ -80,9 +96,17 @@ int CertificateToolEx::ReadSignerName(const ObejctInterface& object, std::wstrin
                             store.Receive(), message.Receive(), nullptr)) {
         return kNoEmbeddedSignature;
     }
+    return ReadFirstSignerName(message.Get(), store.Get(), name);
+}
+
+int CertificateToolEx::ReadFirstSignerName(HCRYPTMSG message, HCERTSTORE store, std::wstring& name) {
+    // Declared so that they are released in this order: signer information,
+    // certificate.
+    ScopedCertContext certificate;
+    ScopedLocalMemory signerInfo;
 
     DWORD size = 0;
-    if (!::CryptMsgGetParam(message.Get(), kSignerInfoParam, 0, nullptr, &size)) {
+    if (!::CryptMsgGetParam(message, kSignerInfoParam, 0, nullptr, &size)) {
         TraceW(L"{3CADA513-E7C8-43CC-8831-0E6EB41B36C4} %x", ::GetLastError());
         return kSignerInfoSizeFailed;
     }
@@ -91,7 +115,7 @@ int CertificateToolEx::ReadSignerName(const ObejctInterface& object, std::wstrin
         TraceW(L"{E84A9072-3C12-43CF-A85C-B360948E3026}");
         return kSignerInfoNoMemory;
     }
-    if (!::CryptMsgGetParam(message.Get(), kSignerInfoParam, 0, signerInfo.Get(), &size)) {
+    if (!::CryptMsgGetParam(message, kSignerInfoParam, 0, signerInfo.Get(), &size)) {
         TraceW(L"{22BE245B-EB8E-435E-BCF0-64E99A58A74A} %x", ::GetLastError());
         return kSignerInfoReadFailed;
     }
@@ -100,7 +124,7 @@ int CertificateToolEx::ReadSignerName(const ObejctInterface& object, std::wstrin
     CERT_INFO wanted{};
     wanted.Issuer = info->Issuer;
     wanted.SerialNumber = info->SerialNumber;
-    certificate.Reset(::CertFindCertificateInStore(store.Get(), kCertEncoding, 0,
+    certificate.Reset(::CertFindCertificateInStore(store, kCertEncoding, 0,
                                                    CERT_FIND_SUBJECT_CERT, &wanted, nullptr));
     if (!certificate) {
         TraceW(L"{21E0218A-2B22-45D8-83C2-E82A55BDC051} %x\n", ::GetLastError());

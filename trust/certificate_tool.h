@@ -8,6 +8,8 @@
 #include <functional>
 #include <string>
 
+#include "platform/scoped_resource.h"
+
 namespace tqn {
 
 class CertificateToolEx {
@@ -54,6 +56,36 @@ public:
     // Reads the first signer's simple display name. name is set only when the
     // result is kNameRead.
     int ReadSignerName(const ObejctInterface& object, std::wstring& name) const;
+
+    // One verification of a file, as VerifyFileTrust makes it, whose state is
+    // kept while this object lives: the signer's name is then read from the
+    // very signature that was verified, never from a second reading of the
+    // path (whose folder may name another file by then).
+    class VerifiedFile {
+    public:
+        // path names the file in the trace; with a handle open for reading,
+        // the file is read through the handle only.
+        VerifiedFile(const wchar_t* path, HANDLE file);
+
+        // The trust test's result, traced as VerifyFileTrust traces it.
+        HRESULT TrustResult() const;
+
+        // The first signer's simple display name, read from the signature
+        // message that the verification read; codes and trace lines as
+        // ReadSignerName's. name is set only when the result is kNameRead.
+        int ReadSignerName(std::wstring& name) const;
+
+    private:
+        const wchar_t* path_;
+        LONG status_ = 0;
+        DWORD lastError_ = 0;
+        ScopedFileTrustState state_;
+    };
+
+private:
+    // The reader's steps after the message is at hand: the first signer's
+    // information, its certificate among the message's, its name.
+    static int ReadFirstSignerName(HCRYPTMSG message, HCERTSTORE store, std::wstring& name);
 };
 
 // Test seam for what Wine's policy never reports (a "no signature" status with

@@ -13,7 +13,8 @@ inline constexpr wchar_t kSecondAcceptedSigner[] = L"Halvreth Corp.";
 struct TrustTests {
     // The trust test: zero or above means trusted.
     std::function<int32_t()> verifyTrust;
-    // A fresh reading of the signer compared with a name: 0 when it matches.
+    // A fresh reading of the signer of the signature the trust test verifies,
+    // compared with a name: 0 when it matches.
     std::function<int(const std::wstring& expected)> compareSigner;
 };
 

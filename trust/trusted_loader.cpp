@@ -154,9 +154,19 @@ HMODULE LoadIfTestsPass(const std::wstring& path, bool (*testsPass)(const TrustT
     if (!hold) return nullptr;
 
     if (VerificationHook()) VerificationHook()(path);
+    // Both tests read one verification of the held file: the signer compared
+    // is the signer of the signature that was verified. Reading the name by
+    // the path again could read another file, should its folder be switched
+    // in between (a junction), and pair one file's signature with another's
+    // signer.
+    const CertificateToolEx::VerifiedFile verified(path.c_str(), hold.Get());
     const TrustTests tests{
-        [&path, &hold] { return static_cast<int32_t>(VerifyFileTrust(path, hold.Get())); },
-        [&path](const std::wstring& expected) { return CompareSignerName(path, expected); },
+        [&verified] { return static_cast<int32_t>(verified.TrustResult()); },
+        [&verified](const std::wstring& expected) {
+            std::wstring name;
+            const bool read = verified.ReadSignerName(name) == CertificateToolEx::kNameRead;
+            return SignerComparisonResult(read, name, expected);
+        },
     };
     if (!testsPass(tests)) return nullptr;
 

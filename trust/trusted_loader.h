@@ -25,8 +25,10 @@ int CompareSignerName(const std::wstring& path, const std::wstring& expected);
 // The three callers' orders of tests. Each returns the loaded module (the
 // caller owns it and frees it) or null when nothing was loaded. The file is
 // held open against writing and deletion from before the first test until
-// LoadLibraryW has returned, and the module the loader mapped must be that
-// very file (volume and file index), so the file tested is the file loaded. A module
+// LoadLibraryW has returned, both tests read it through that handle (the
+// signer is read from the signature the trust test verified, not from the
+// path again), and the module the loader mapped must be that very file
+// (volume and file index), so the file tested is the file loaded. A module
 // that this process verified and still has loaded from the same full path
 // takes one more reference without being tested again; one mapped for that
 // path without the tests (its file may have been renamed away since) is

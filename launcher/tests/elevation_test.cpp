@@ -9,9 +9,11 @@
 
 #include <atomic>
 #include <thread>
+#include <vector>
 
 #include "environment/global_data.h"
 #include "environment/tests/test_support.h"
+#include "launcher/elevation.h"
 #include "launcher/tests/test_product.h"
 #include "launcher/tests/tray_record.h"
 #include "platform/scoped_resource.h"
@@ -20,7 +22,24 @@ using namespace tqn::testing;
 
 namespace {
 
-// Finds the prompt by its caption, reads its message and answers it.
+// The buttons a message box shows, in the order of their identifiers. A box
+// ends on any of these commands posted to it, whether it shows that button
+// or not, so the answer alone proves nothing about what was offered.
+std::wstring ButtonsOf(HWND box) {
+    const struct {
+        int id;
+        const wchar_t* name;
+    } buttons[] = {{IDOK, L"OK"},         {IDCANCEL, L"Cancel"}, {IDABORT, L"Abort"}, {IDRETRY, L"Retry"},
+                   {IDIGNORE, L"Ignore"}, {IDYES, L"Yes"},       {IDNO, L"No"}};
+    std::wstring shown;
+    for (const auto& button : buttons) {
+        const HWND control = ::GetDlgItem(box, button.id);
+        if (control != nullptr && ::IsWindowVisible(control)) shown += std::wstring(shown.empty() ? L"" : L" ") + button.name;
+    }
+    return shown;
+}
+
+// Finds the prompt by its caption, reads its message and buttons and answers it.
 class PromptAnswerer {
 public:
     PromptAnswerer(std::wstring caption, WPARAM answer)
@@ -30,6 +49,7 @@ public:
                       wchar_t text[1024] = {};
                       ::GetDlgItemTextW(box, 0xFFFF, text, 1024);
                       message_ = text;
+                      buttons_ = ButtonsOf(box);
                       ++shown_;
                       ::PostMessageW(box, WM_COMMAND, answer, 0);
                       while (::IsWindow(box) && !stop_) ::Sleep(20);
@@ -44,11 +64,13 @@ public:
     }
     int Shown() const { return shown_; }
     const std::wstring& Message() const { return message_; }
+    const std::wstring& Buttons() const { return buttons_; }
 
 private:
     std::atomic<bool> stop_{false};
     std::atomic<int> shown_{0};
     std::wstring message_;
+    std::wstring buttons_;
     std::thread thread_;
 };
 
@@ -103,9 +125,47 @@ TEST_F(Elevation, DeclinedPromptExplainsAndAsksOnce) {
         EXPECT_EQ(exitCode, row.exitCode);
         EXPECT_EQ(answerer.Shown(), 1);  // the second decline shows nothing
         EXPECT_EQ(answerer.Message(), row.message);
+        EXPECT_EQ(answerer.Buttons(), L"Yes No");
         EXPECT_TRUE(tray.StaysAbsent(500));
         EXPECT_FALSE(product.Registered());
     }
+}
+
+// An administrator whose token user account control filtered (Administrators
+// kept for deny only) is not one. Here the filtered token is impersonated on
+// the thread over an elevated process token: the test must be made on the
+// token in effect and honour the group's deny-only mark.
+TEST_F(Elevation, AFilteredAdministratorIsNotOne) {
+    SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
+    tqn::ScopedSid administrators;
+    ASSERT_TRUE(::AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0,
+                                           0, 0, 0, 0, administrators.Receive()));
+    tqn::ScopedHandle own;
+    ASSERT_TRUE(::OpenProcessToken(::GetCurrentProcess(), TOKEN_ALL_ACCESS, own.Receive())) << ::GetLastError();
+    SID_AND_ATTRIBUTES denyOnly{administrators.Get(), 0};
+    tqn::ScopedHandle filtered;
+    ASSERT_TRUE(::CreateRestrictedToken(own.Get(), 0, 1, &denyOnly, 0, nullptr, 0, nullptr, filtered.Receive()))
+        << ::GetLastError();
+
+    // The group is still listed, marked for deny only, as in a filtered token.
+    DWORD size = 0;
+    ::GetTokenInformation(filtered.Get(), TokenGroups, nullptr, 0, &size);
+    std::vector<unsigned char> buffer(size);
+    ASSERT_TRUE(::GetTokenInformation(filtered.Get(), TokenGroups, buffer.data(), size, &size)) << ::GetLastError();
+    const auto* groups = reinterpret_cast<const TOKEN_GROUPS*>(buffer.data());
+    DWORD attributes = 0;
+    for (DWORD i = 0; i < groups->GroupCount; ++i) {
+        if (::EqualSid(groups->Groups[i].Sid, administrators.Get())) attributes = groups->Groups[i].Attributes;
+    }
+    EXPECT_EQ(attributes & (SE_GROUP_USE_FOR_DENY_ONLY | SE_GROUP_ENABLED), static_cast<DWORD>(SE_GROUP_USE_FOR_DENY_ONLY));
+
+    tqn::ScopedHandle impersonation;
+    ASSERT_TRUE(::DuplicateToken(filtered.Get(), SecurityImpersonation, impersonation.Receive())) << ::GetLastError();
+    ASSERT_TRUE(::SetThreadToken(nullptr, impersonation.Get())) << ::GetLastError();
+    const bool filteredIsAdministrator = tqn::IsAdministrator();
+    ASSERT_TRUE(::RevertToSelf());
+    EXPECT_FALSE(filteredIsAdministrator);
+    EXPECT_TRUE(tqn::IsAdministrator());  // the elevated process token itself
 }
 
 TEST_F(Elevation, TheRealRelaunchStartsTheTrayProgramWithLaunch) {

@@ -33,18 +33,23 @@ TEST(UninstallGuard, ProbesTheNamedMutex) {
         const char* what;
         std::wstring objectName;  // empty: nobody holds it
         const wchar_t* option;
+        DWORD openError;  // what the guard's own open of "Local\<name>" meets
         bool running;
     } rows[] = {
-        {"held in the session namespace", L"Local\\" + name, L"", true},
-        {"held, refusing us", L"Local\\" + name, L"--deny-all", true},
-        {"held only in the global namespace", L"Global\\" + name, L"", false},
-        {"not held", L"", L"", false},
+        {"held in the session namespace", L"Local\\" + name, L"", ERROR_SUCCESS, true},
+        {"held, refusing us", L"Local\\" + name, L"--deny-all", ERROR_ACCESS_DENIED, true},
+        {"held only in the global namespace", L"Global\\" + name, L"", ERROR_FILE_NOT_FOUND, false},
+        {"not held", L"", L"", ERROR_FILE_NOT_FOUND, false},
     };
     SetMutexName(name);
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         std::unique_ptr<HeldMutex> holder;
         if (!row.objectName.empty()) holder = std::make_unique<HeldMutex>(row.objectName, row.option);
+        // The same open as the guard's, so each row stands on the case it names.
+        ScopedHandle opened(::OpenMutexW(MUTEX_MODIFY_STATE, TRUE, (L"Local\\" + name).c_str()));
+        EXPECT_EQ(opened ? ERROR_SUCCESS : ::GetLastError(), row.openError);
+        opened.Reset();
         EXPECT_EQ(IsUninstallRunning(), row.running);
     }
 }

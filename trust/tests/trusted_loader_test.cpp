@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -34,6 +35,34 @@ DWORD IdentityOf(HMODULE module) {
     static_assert(sizeof(identity) == sizeof(found));
     std::memcpy(&identity, &found, sizeof(identity));
     return identity ? identity() : 0;
+}
+
+template <typename Function>
+Function Export(const wchar_t* module, const char* name) {
+    const FARPROC found = ::GetProcAddress(::GetModuleHandleW(module), name);
+    Function function = nullptr;
+    static_assert(sizeof(function) == sizeof(found));
+    std::memcpy(&function, &found, sizeof(function));
+    return function;
+}
+
+// The Unix name of a Windows path, through Wine's own export; empty elsewhere.
+std::string UnixName(const std::wstring& path) {
+    const auto toUnix = Export<char*(CDECL*)(const wchar_t*)>(L"kernel32.dll", "wine_get_unix_file_name");
+    if (toUnix == nullptr) return {};
+    ScopedProcessHeapMemory name(toUnix(path.c_str()));
+    return name ? std::string(static_cast<const char*>(name.Get())) : std::string();
+}
+
+// Runs a Unix program through Wine and waits for its end: its exit status,
+// or -1 when there is no Unix side.
+long RunUnix(std::vector<std::string> args) {
+    const auto spawn = Export<LONG(CDECL*)(char* const*, int)>(L"ntdll.dll", "__wine_unix_spawnvp");
+    if (spawn == nullptr) return -1;
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    return spawn(argv.data(), 1);
 }
 
 using Loader = HMODULE (*)(const std::wstring&);
@@ -71,17 +100,44 @@ protected:
         SetLoadedFileNameForTesting(nullptr);
         ReleaseKeptModules();
         SetTrustStatusForTesting(nullptr);
+        for (const std::string& link : unixLinks_) EXPECT_EQ(RunUnix({"rm", "-f", link}), 0) << link;
+        RemoveTree(scratch_);
+    }
+
+    static void RemoveTree(const std::wstring& folder) {
+        // Listed first, removed after, so that no entry goes while the
+        // folder is still being listed.
+        std::vector<std::pair<std::wstring, bool>> entries;
         WIN32_FIND_DATAW found{};
-        const std::wstring pattern = scratch_ + L"\\*";
-        HANDLE search = ::FindFirstFileW(pattern.c_str(), &found);
+        HANDLE search = ::FindFirstFileW((folder + L"\\*").c_str(), &found);
         if (search != INVALID_HANDLE_VALUE) {
             do {
                 const std::wstring name = found.cFileName;
-                if (name != L"." && name != L"..") ::DeleteFileW((scratch_ + L"\\" + name).c_str());
+                if (name != L"." && name != L"..") {
+                    entries.emplace_back(folder + L"\\" + name, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
+                }
             } while (::FindNextFileW(search, &found));
             ::FindClose(search);
         }
-        EXPECT_TRUE(::RemoveDirectoryW(scratch_.c_str())) << ::GetLastError();
+        for (const auto& [path, isFolder] : entries) {
+            if (isFolder) {
+                RemoveTree(path);
+            } else {
+                EXPECT_TRUE(::DeleteFileW(path.c_str())) << ::testing::PrintToString(path) << " " << ::GetLastError();
+            }
+        }
+        EXPECT_TRUE(::RemoveDirectoryW(folder.c_str())) << ::testing::PrintToString(folder) << " " << ::GetLastError();
+    }
+
+    // Makes name, in the scratch folder, a Unix symbolic link to the folder
+    // target beside it, or points it there anew: Windows sees a folder whose
+    // files change with the link, as behind a retargeted junction.
+    bool PointLink(const std::wstring& name, const std::wstring& target) {
+        const std::string folder = UnixName(scratch_);
+        if (folder.empty()) return false;
+        const std::string link = folder + "/" + std::string(name.begin(), name.end());
+        if (std::find(unixLinks_.begin(), unixLinks_.end(), link) == unixLinks_.end()) unixLinks_.push_back(link);
+        return RunUnix({"ln", "-sfn", std::string(target.begin(), target.end()), link}) == 0;
     }
 
     // Copies a build-time variant into the scratch folder under its own name.
@@ -106,6 +162,7 @@ protected:
 
     std::wstring scratch_;
     std::vector<std::wstring> traces_;
+    std::vector<std::string> unixLinks_;
 };
 
 // Every accepted signer name, in either letter case, loads through every caller.
@@ -344,6 +401,43 @@ TEST_F(TrustedLoaderTest, FileCannotBeSwappedBeforeTheLoad) {
             << ::GetLastError();
         EXPECT_EQ(LoadTrustedPathTool(path), nullptr);  // the impostor is unsigned
         ::DeleteFileW(path.c_str());
+    }
+}
+
+// A folder switched between two opens makes one path name two files. Held
+// here: a third party's module whose signature verifies; behind the switch,
+// when the tests run: one bearing the maker's name whose signature does not;
+// switched back before the load. Both tests read the held file, so the lent
+// name counts for nothing and every caller refuses.
+TEST_F(TrustedLoaderTest, ASwitchedFolderCannotLendItsSigner) {
+    ASSERT_TRUE(::CreateDirectoryW((scratch_ + L"\\held").c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryW((scratch_ + L"\\lender").c_str(), nullptr));
+    Place(L"thirdparty", L"held\\module.tqm");
+    Place(L"selfsigned", L"lender\\module.tqm");
+    ASSERT_TRUE(PointLink(L"switched", L"held"));
+    const std::wstring path = scratch_ + L"\\switched\\module.tqm";
+    for (const NamedLoader& loader : kLoaders) {
+        int switched = 0;
+        SetVerificationHookForTesting([&](const std::wstring& tested) {
+            ASSERT_EQ(tested, path);
+            ASSERT_TRUE(PointLink(L"switched", L"lender"));
+            // The path now names the lender: the maker's name, no trust.
+            std::wstring lent;
+            EXPECT_TRUE(GetSignerName(path, lent));
+            EXPECT_EQ(lent, L"Brennick Corp.");
+            EXPECT_LT(VerifyFileTrust(path), 0);
+            ++switched;
+        });
+        int loads = 0;
+        SetBeforeLoadHookForTesting([&](const std::wstring&) {
+            ++loads;
+            EXPECT_TRUE(PointLink(L"switched", L"held"));
+        });
+        ScopedLibrary module(loader.load(path));
+        EXPECT_FALSE(module) << loader.name;
+        EXPECT_EQ(switched, 1) << loader.name;
+        EXPECT_EQ(loads, 0) << loader.name;
+        ASSERT_TRUE(PointLink(L"switched", L"held"));
     }
 }
 
