@@ -182,8 +182,11 @@ TEST_F(LaunchReport, ProductStates) {
              EXPECT_TRUE(r.json["trace"]["dumpFileIsLink"].boolean);
              EXPECT_TRUE(Says(r.text, Utf8(installed.Path()) + " (ignored: neither the program folder nor RootDir's)\n"))
                  << r.text;
-             EXPECT_TRUE(Says(r.text, "launch.log (a link: Launch.exe would neither write nor delete through it)\n"))
-                 << r.text;
+             for (const char* after : {"\n  log folder: ", "\n\nThe usual road"}) {
+                 EXPECT_TRUE(Says(r.text, std::string("(a link: Launch.exe would neither write nor delete through it)") +
+                                              after))
+                     << r.text;
+             }
          },
          [&installed](const TestProduct& p) -> std::shared_ptr<void> {
              // Both names are second names of one file of the product's.
@@ -381,39 +384,10 @@ TEST_F(LaunchReport, LeavesEverythingAsItWas) {
              EXPECT_TRUE(json["modules"][1]["path"].text.ends_with("\\util\\config.tqm")) << json["modules"][1]["path"].text;
              EXPECT_EQ(json["dispatch"][0]["reason"].text, "rootNotConfirmed");
          }},
-        {"settings naming files outside the program folder",
-         ProductOptions().Registered(true).TrayFile(L"..\\x\\tray_probe.exe").UninstallFile(L"C:\\x.exe"), 1,
-         [](const TestProduct&, const ReportRun& r) {
-             EXPECT_EQ(r.json["dispatch"][0]["reason"].text, "trayFileOutsideFolder");
-             EXPECT_EQ(r.json["dispatch"][3]["reason"].text, "uninstallFileOutsideFolder");
-             EXPECT_TRUE(Says(r.text, "start nothing: TRAY_FILE names a file outside the program folder\n")) << r.text;
-         }},
-        {"a block folder that is ignored, a trace file and a dump that are links",
-         ProductOptions().Registered(true).TraceMethod(4), 0,
-         [&installed](const TestProduct&, const ReportRun& r) {
-             EXPECT_EQ(r.json["productFolder"]["sharedBlockFolder"].text, Utf8(installed.Path()));
-             EXPECT_TRUE(r.json["productFolder"]["sharedBlockFolderIgnored"].boolean);
-             EXPECT_EQ(r.json["productFolder"]["origin"].text, "programFolder");
-             EXPECT_TRUE(r.json["trace"]["fileIsLink"].boolean);
-             EXPECT_TRUE(r.json["trace"]["dumpFileIsLink"].boolean);
-             EXPECT_TRUE(Says(r.text, Utf8(installed.Path()) + " (ignored: neither the program folder nor RootDir's)\n"))
-                 << r.text;
-             EXPECT_TRUE(Says(r.text, "launch.log (a link: Launch.exe would neither write nor delete through it)\n"))
-                 << r.text;
-         },
-         [&installed](const TestProduct& p) -> std::shared_ptr<void> {
-             // Both names are second names of one file of the product's.
-             EXPECT_TRUE(WriteFileBytes(p.Path() + L"\\victim.txt", "kept"));
-             for (const wchar_t* name : {L"\\Logs\\launch.log", L"\\Logs\\Launch.exe.dmp"}) {
-                 EXPECT_TRUE(::CreateHardLinkW((p.Path() + name).c_str(), (p.Path() + L"\\victim.txt").c_str(), nullptr));
-             }
-             return std::make_shared<StoredProductFolder>(installed.Path());
-         }},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         const TestProduct product(row.options.Report(true));
-        const std::shared_ptr<void> prepared = row.prepare ? row.prepare(product) : nullptr;
         row.prepare(product);
         const auto before = Snapshot(product);
         const ReportRun run = RunReport(product);
