@@ -22,6 +22,7 @@
 #include "platform/token_query.h"
 #include "script/script_connector.h"
 #include "script/script_exports.h"
+#include "trust/certificate_tool.h"
 #include "trust/trusted_loader.h"
 
 namespace tqn::report {
@@ -72,9 +73,14 @@ ModuleFacts InspectModule(ModuleRole role, const std::wstring& path) {
     module.path = path;
     if (path.empty()) return module;
     module.present = IsFile(path);
-    module.trust = static_cast<int32_t>(VerifyFileTrust(path));
+    // Both answers from one verification of one held file, as the loader
+    // makes them (a file that cannot be held is verified by its path).
+    const ScopedFileHandle hold(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    const CertificateToolEx::VerifiedFile verified(path.c_str(), hold ? hold.Get() : nullptr);
+    module.trust = static_cast<int32_t>(verified.TrustResult());
     std::wstring signer;
-    if (GetSignerName(path, signer)) module.signer = signer;
+    if (verified.ReadSignerName(signer) == CertificateToolEx::kNameRead) module.signer = signer;
     return module;
 }
 
