@@ -177,7 +177,12 @@ TEST(AssociationPlan, ConditionsAndKeysOfAnExtension) {
     EXPECT_EQ(rows[2].expected, L"application/x-msdownload");
     EXPECT_EQ(rows[3].keyPath, L".tqx\\PersistentHandler");
     EXPECT_EQ(rows[3].expected, L"{098f2470-bae0-11cd-b579-08002b30bfeb}");
-    EXPECT_EQ(ExtensionClassKeys(L"tqx"), (std::vector<std::wstring>{L"tqxfile", L"tqx_auto_file"}));
+    using D = std::vector<ClassKeyDeletion>;
+    EXPECT_EQ(ClassKeysToDelete(L"tqx"), (D{{L"HCR", L"tqxfile"}, {L"HCR", L"tqx_auto_file"}}));
+    // The system's class of executables: only the user's copy goes.
+    EXPECT_EQ(ClassKeysToDelete(L"exe"), (D{{L"HCU", L"Software\\Classes\\exefile"}, {L"HCR", L"exe_auto_file"}}));
+    EXPECT_EQ(ClassKeysToDelete(L"ExE"), (D{{L"HCU", L"Software\\Classes\\ExEfile"}, {L"HCR", L"ExE_auto_file"}}));
+    EXPECT_EQ(ClassKeysToDelete(L"exe2"), (D{{L"HCR", L"exe2file"}, {L"HCR", L"exe2_auto_file"}}));
     EXPECT_EQ(ExplorerExtensionKey(L"tqx"),
               L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.tqx");
 }

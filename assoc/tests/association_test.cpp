@@ -215,6 +215,39 @@ TEST_F(AssociationTest, RepairOfAnIntactRegistration) {
     EXPECT_TRUE(test::KeyOpens(kUser, kExplorer));
 }
 
+// With the extension "exe", ext + "file" is the system's class of
+// executables: the machine's copy (here the classes root) survives byte for
+// byte, the user's copy (a hijack's place) goes with its subtree, and
+// "exe_auto_file" goes as before. (The classes root is the scratch tree: the
+// prefix's own "exefile" is never at stake.)
+TEST_F(AssociationTest, RepairKeepsTheMachinesClassOfExecutables) {
+    const std::vector<std::wstring> machine{L"exefile", L"exefile\\shell", L"exefile\\shell\\open",
+                                            L"exefile\\shell\\open\\command"};
+    test::SetString(kClasses, machine[0], L"", L"Application");
+    test::SetString(kClasses, machine[3], L"", L"\"%1\" %*");
+    test::CreateKey(kClasses, L"exe_auto_file\\shell\\open\\command");
+    test::SetString(kUser, L"Software\\Classes\\exefile\\shell\\open\\command", L"", L"C:\\users\\x\\hook.exe \"%1\"");
+    std::vector<std::pair<Bytes, Bytes>> before;
+    for (const auto& key : machine) {
+        DWORD type = 0;
+        Bytes value;
+        test::RawValue(kClasses, key, L"", type, value);
+        before.emplace_back(Descriptor(kClasses, key), value);
+    }
+    SetExtName(L"exe");
+    RepairExecutableAssociation();
+    for (size_t i = 0; i < machine.size(); ++i) {
+        DWORD type = 0;
+        Bytes value;
+        test::RawValue(kClasses, machine[i], L"", type, value);
+        EXPECT_EQ(std::make_pair(Descriptor(kClasses, machine[i]), value), before[i]) << testing::PrintToString(machine[i]);
+    }
+    EXPECT_FALSE(test::KeyOpens(kUser, L"Software\\Classes\\exefile"));
+    EXPECT_TRUE(test::KeyOpens(kUser, L"Software\\Classes"));
+    EXPECT_FALSE(test::KeyOpens(kClasses, L"exe_auto_file"));
+    EXPECT_TRUE(IsIntact(kClasses, L"exe"));
+}
+
 // The real classes view, with a made-up extension that is removed afterwards.
 TEST(AssociationRealView, CheckAndRepairAMadeUpExtension) {
     test::SweepStaleExtensions();
