@@ -165,6 +165,32 @@ TEST(SecurityRules, SavableDescriptorSizes) {
     }
 }
 
+// Whether a DACL carries the grants GrantFullAccess merges in.
+TEST(SecurityRules, TemporaryGrantsInADacl) {
+    const std::vector<uint8_t> everyone{1, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0};
+    const std::vector<uint8_t> users{1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 0x21, 2, 0, 0};
+    const std::vector<uint8_t> admins{1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 0x20, 2, 0, 0};
+    constexpr uint8_t CI = kContainerInherit, OI = kObjectInherit, IO = kInheritOnly, ID = kInherited;
+    struct Row { const char* what; AclEntry entry; bool carries; };
+    const Row rows[] = {
+        {"Everyone, full, inheritable", {0, OI | CI, 0xF003F, everyone}, true},
+        {"Users, full, inheritable", {0, OI | CI, 0xF003F, users}, true},
+        {"inherited copy", {0, OI | CI | ID, 0xF003F, everyone}, true},
+        {"more than full", {0, OI | CI, 0xF003F | 0x01000000, users}, true},
+        {"Administrators", {0, OI | CI, 0xF003F, admins}, false},
+        {"denied", {1, OI | CI, 0xF003F, everyone}, false},
+        {"read only", {0, OI | CI, 0x20019, everyone}, false},
+        {"not inheritable", {0, 0, 0xF003F, everyone}, false},
+        {"subkeys only", {0, CI, 0xF003F, everyone}, false},
+        {"inherit-only", {0, OI | CI | IO, 0xF003F, everyone}, false},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(CarriesTemporaryGrants({row.entry}), row.carries) << row.what;
+        EXPECT_EQ(CarriesTemporaryGrants({{0, CI, 0x20019, admins}, row.entry}), row.carries) << row.what;
+    }
+    EXPECT_FALSE(CarriesTemporaryGrants({}));
+}
+
 TEST(AssociationPlan, ConditionsAndKeysOfAnExtension) {
     const auto rows = ExpectedRegistration(L"tqx");
     ASSERT_EQ(rows.size(), 4u);

@@ -7,8 +7,10 @@
 #include <vector>
 
 #include "assoc/key_security.h"
+#include "assoc/registry_key.h"
 #include "assoc/registry_tool.h"
 #include "assoc/tests/scratch_registry.h"
+#include "platform/scoped_resource.h"
 
 namespace tqn {
 namespace {
@@ -28,6 +30,31 @@ const wchar_t* const kGrants[] = {L"(A;OICI;KA;;;BA)", L"(A;OICI;KA;;;SY)", L"(A
 
 class KeySecurityTest : public testing::Test {
 protected:
+    // Starts crash_probe (beside this binary) with the scratch tree as its
+    // HKEY_CURRENT_USER.
+    ScopedHandle StartProbe(const std::wstring& mode, const std::wstring& tail) const {
+        wchar_t self[MAX_PATH] = {};
+        ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+        std::wstring program(self);
+        program = program.substr(0, program.rfind(L'\\') + 1) + L"crash_probe.exe";
+        std::wstring commandLine = L"\"" + program + L"\" " + mode + L" \"" + scratch_.Path() + L"\\cu\" " + tail;
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        const BOOL started = ::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                              nullptr, &startup, &process);
+        EXPECT_TRUE(started) << ::GetLastError();
+        if (!started) return ScopedHandle();
+        ScopedHandle thread(process.hThread);
+        return ScopedHandle(process.hProcess);
+    }
+    static DWORD ExitCodeAfter(const ScopedHandle& process) {
+        DWORD code = 99;
+        if (!process || ::WaitForSingleObject(process.Get(), 60000) != WAIT_OBJECT_0) return 98;
+        ::GetExitCodeProcess(process.Get(), &code);
+        return code;
+    }
+
     static void Restrict(const std::wstring& path, const wchar_t* sddl) {
         test::SetSddl(kUser, path, sddl, kAllInfo, READ_CONTROL | WRITE_DAC | WRITE_OWNER);
     }
@@ -166,7 +193,8 @@ TEST_F(KeySecurityTest, FailedUnlockStillRestoresTheKeysAbove) {
     ASSERT_EQ(::RegDeleteKeyW(kUser, L"P\\Q\\X"), 0);  // DELETE is all it grants
 }
 
-// A tree unlock saves an ancestor again for each descendant; restoring last
+// A tree unlock saves each key once: an ancestor it has widened already
+// carries the grants and is not saved again as an original. Restoring last
 // saved first leaves every key as it was.
 TEST_F(KeySecurityTest, TreeUnlockAndReverseRestore) {
     test::CreateKey(kUser, L"T\\A\\A1");
@@ -181,8 +209,7 @@ TEST_F(KeySecurityTest, TreeUnlockAndReverseRestore) {
     for (const auto& key : keys) ExpectAllGrants(key);
     std::vector<std::wstring> order;
     for (const auto& record : saved) order.push_back(record.keyPath);
-    EXPECT_EQ(order, (std::vector<std::wstring>{L"T", L"T", L"T\\A", L"T", L"T\\A", L"T\\A\\A1", L"T",
-                                                L"T\\B"}));
+    EXPECT_EQ(order, keys);
     RestoreKeySecurityInReverse(kNt, saved);
     EXPECT_TRUE(saved.empty());
     for (size_t i = 0; i < keys.size(); ++i) EXPECT_EQ(Descriptor(kUser, keys[i]), before[i]) << i;
@@ -222,6 +249,60 @@ TEST_F(KeySecurityTest, GrantWithNoTrusteeFails) {
     EXPECT_TRUE(GrantFullAccess(kNt, key.Get(), kTrusteeEveryone));
     EXPECT_NE(SddlOf(L"G").find(L"(A;OICI;KA;;;WD)"), std::wstring::npos);
     EXPECT_EQ(SddlOf(L"G").find(L"(A;OICI;KA;;;BU)"), std::wstring::npos);  // only whom the mask names
+}
+
+// A crash while a key is widened: the crash handler puts back what the live
+// restore lists hold, so after the process the key's owner, group and DACL
+// are byte for byte the saved ones. (The probe writes no dump.)
+TEST_F(KeySecurityTest, ACrashWhileWidenedRestoresTheKey) {
+    test::CreateKey(kUser, L"C\\Sub");
+    Restrict(L"C", L"O:BAG:SYD:P(A;;KA;;;SY)(A;;KR;;;BA)");
+    const Bytes before = Descriptor(kUser, L"C");
+    const DWORD code = ExitCodeAfter(StartProbe(L"widen", L"C"));
+    EXPECT_EQ(code, 0u);  // 4: nothing was widened, so nothing is shown
+    EXPECT_EQ(Descriptor(kUser, L"C"), before) << SddlOf(L"C");
+}
+
+// Several processes at once over one key that must be widened (readable,
+// not deletable, holding a subkey): the unlock is serialised between them
+// and no process saves another's grants as an original, so after every
+// round both keys carry exactly their former descriptors.
+TEST_F(KeySecurityTest, UnlocksInSeveralProcessesAtOnceRestoreEveryKey) {
+    test::CreateKey(kUser, L"R\\Sub");
+    for (const wchar_t* key : {L"R", L"R\\Sub"}) Restrict(key, L"O:BAG:SYD:P(A;;KA;;;SY)(A;;KR;;;WD)");
+    const Bytes key = Descriptor(kUser, L"R"), sub = Descriptor(kUser, L"R\\Sub");
+    constexpr int kRounds = 8, kProcesses = 6;
+    for (int round = 0; round < kRounds; ++round) {
+        const std::wstring name = L"Local\\tqn-unlock-race-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+                                  std::to_wstring(round);
+        ScopedHandle start(::CreateEventW(nullptr, TRUE, FALSE, name.c_str()));
+        ASSERT_TRUE(start);
+        std::vector<ScopedHandle> probes;
+        for (int i = 0; i < kProcesses; ++i) probes.push_back(StartProbe(L"race", L"R " + name + L" 3"));
+        ::SetEvent(start.Get());
+        for (const ScopedHandle& probe : probes) EXPECT_EQ(ExitCodeAfter(probe), 0u);
+        EXPECT_EQ(Descriptor(kUser, L"R"), key) << "round " << round << " " << SddlOf(L"R");
+        EXPECT_EQ(Descriptor(kUser, L"R\\Sub"), sub) << "round " << round << " " << SddlOf(L"R\\Sub");
+        EXPECT_TRUE(test::KeyOpens(kUser, L"R\\Sub"));
+    }
+}
+
+// While another process holds the unlock mutex, an unlock waits for it in
+// vain and widens nothing: a key that refuses reading stays unread. (Its
+// subkey keeps the deletion from succeeding without a widening.)
+TEST_F(KeySecurityTest, AnUnlockThatCannotHaveTheMutexWidensNothing) {
+    test::CreateKey(kUser, L"H\\Sub");
+    Restrict(L"H", L"O:BAG:SYD:P(A;;KA;;;SY)");
+    const Bytes before = Descriptor(kUser, L"H");
+    ScopedHandle held(::CreateMutexW(nullptr, FALSE, kUnlockMutexName));
+    ASSERT_TRUE(held);
+    ASSERT_EQ(::WaitForSingleObject(held.Get(), 0), WAIT_OBJECT_0);
+    const std::wstring name = L"Local\\tqn-unlock-held-" + std::to_wstring(::GetCurrentProcessId());
+    ScopedHandle start(::CreateEventW(nullptr, TRUE, TRUE, name.c_str()));
+    const DWORD code = ExitCodeAfter(StartProbe(L"race", L"H " + name + L" 1"));
+    ::ReleaseMutex(held.Get());
+    EXPECT_EQ(code, 1u);  // 0: it was widened and read
+    EXPECT_EQ(Descriptor(kUser, L"H"), before) << SddlOf(L"H");
 }
 
 // Two records for one key: both written in order, the later one stays.
