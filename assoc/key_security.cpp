@@ -172,6 +172,9 @@ bool UnlockKeyPath(bool isNt, const std::wstring& rootName, const std::wstring& 
     const HKEY root = ParseRootKey(rootName);
     bool result = false;
     for (const std::wstring& prefix : KeyPathPrefixes(keyPath)) {
+        // Keys below the user's own classes link are reached through it as
+        // the system meant; the link key itself needs no widening.
+        if (IsOwnClassesLink(root, prefix)) continue;
         if (IsRegistryLink(root, prefix) == true) return false;
         ByteBuffer current;
         const bool readable = ReadKeySecurity(root, prefix, current);

@@ -2,6 +2,7 @@
 
 #include "assoc/path_tokenizer.h"
 #include "assoc/registry_text.h"
+#include "platform/token_query.h"
 
 #include <vector>
 
@@ -114,9 +115,33 @@ std::optional<bool> IsRegistryLink(HKEY root, const std::wstring& path) {
     return status == ERROR_SUCCESS && type == REG_LINK;
 }
 
+bool IsOwnClassesLink(HKEY root, const std::wstring& path) {
+    constexpr wchar_t kClasses[] = L"Software\\Classes";
+    if (root != HKEY_CURRENT_USER ||
+        ::CompareStringOrdinal(path.c_str(), static_cast<int>(path.size()), kClasses, -1, TRUE) != CSTR_EQUAL) {
+        return false;
+    }
+    ScopedKey key;
+    if (OpenRegistryKey(root, path, KEY_QUERY_VALUE, key, LinkHandling::KeyItself) != ERROR_SUCCESS) return false;
+    wchar_t target[512] = {};
+    DWORD type = REG_NONE;
+    DWORD size = sizeof target - sizeof(wchar_t);
+    if (::RegQueryValueExW(key.Get(), L"SymbolicLinkValue", nullptr, &type, reinterpret_cast<BYTE*>(target),
+                           &size) != ERROR_SUCCESS ||
+        type != REG_LINK) {
+        return false;
+    }
+    const std::wstring sid = ProcessUserSidText();
+    if (sid.empty()) return false;
+    const std::wstring own = L"\\REGISTRY\\USER\\" + sid + L"_Classes";
+    return ::CompareStringOrdinal(target, static_cast<int>(size / sizeof(wchar_t)), own.c_str(),
+                                  static_cast<int>(own.size()), TRUE) == CSTR_EQUAL;
+}
+
 bool ReachedThroughLink(HKEY root, const std::wstring& path) {
     const std::vector<std::wstring> prefixes = KeyPathPrefixes(path);
     for (size_t i = 0; i + 1 < prefixes.size(); ++i) {
+        if (IsOwnClassesLink(root, prefixes[i])) continue;
         if (IsRegistryLink(root, prefixes[i]).value_or(true)) return true;
     }
     return false;

@@ -40,8 +40,15 @@ LSTATUS OpenRegistryKey(HKEY root, const std::wstring& path, REGSAM access, Scop
 // when that cannot be read (the key refuses reading, or is gone).
 std::optional<bool> IsRegistryLink(HKEY root, const std::wstring& path);
 
+// Whether root\path is the system's own link from the current user's hive
+// to that user's classes hive: "Software\Classes" under HKEY_CURRENT_USER,
+// naming \REGISTRY\USER\<the process user's SID>_Classes. Passing it is
+// not passing a link someone made; the checks for links let it through.
+bool IsOwnClassesLink(HKEY root, const std::wstring& path);
+
 // True when a key on the way to root\path (not the key itself) is a link or
-// may be one: whatever lies below it is reached through the link.
+// may be one: whatever lies below it is reached through the link. (The
+// user's own classes link, see IsOwnClassesLink, does not count.)
 bool ReachedThroughLink(HKEY root, const std::wstring& path);
 
 // Opens root\path for `access`, creating what is missing, with no link on the
