@@ -59,8 +59,7 @@ HANDLE UnlockMutex() {
     return live.unlockMutex.Get();
 }
 
-// Decides from the key's current descriptor (read as itself) whether it
-// carries the temporary grants already; empty when it cannot be read.
+// The entries of a descriptor's DACL (none for a missing or null DACL).
 std::vector<AclEntry> DaclEntriesOf(PSECURITY_DESCRIPTOR descriptor) {
     std::vector<AclEntry> entries;
     BOOL present = FALSE, defaulted = FALSE;
@@ -179,8 +178,9 @@ bool UnlockKeyPath(bool isNt, const std::wstring& rootName, const std::wstring& 
         ByteBuffer current;
         const bool readable = ReadKeySecurity(root, prefix, current);
         if (readable && CarriesTemporaryGrants(DaclEntriesOf(current.Data()))) {
-            // Open to all already (widened by a run that never restored it):
-            // saving that as the original would keep it so.
+            // Open to all already (by this operation on the way to another
+            // key, or by a run that never restored it): saving that as the
+            // original would keep it so.
             result = true;
             continue;
         }
