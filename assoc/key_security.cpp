@@ -37,9 +37,10 @@ LiveLists& Live() {
 std::atomic<bool> g_unlockWaitRanOut{false};
 
 // SYSTEM and Administrators may do anything with the mutex; any signed-in
-// user may wait for it and release it (the launcher runs as users too), but
-// not change its security.
-constexpr wchar_t kUnlockMutexSddl[] = L"D:P(A;;GA;;;SY)(A;;GA;;;BA)(A;;0x00100001;;;AU)";
+// user may wait for it and release it (the launcher runs as users too), and
+// its owner (whoever made it first) no more than that: OWNER RIGHTS takes the
+// owner's implicit right to change its security.
+constexpr wchar_t kUnlockMutexSddl[] = L"D:P(A;;GA;;;SY)(A;;GA;;;BA)(A;;0x00100001;;;AU)(A;;0x00100001;;;OW)";
 
 // The process's handle to the unlock mutex, made or opened on first use; null
 // when neither works (the name may be squatted by another user's object).

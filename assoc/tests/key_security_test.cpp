@@ -289,20 +289,47 @@ TEST_F(KeySecurityTest, UnlocksInSeveralProcessesAtOnceRestoreEveryKey) {
 
 // While another process holds the unlock mutex, an unlock waits for it in
 // vain and widens nothing: a key that refuses reading stays unread. (Its
-// subkey keeps the deletion from succeeding without a widening.)
+// subkey keeps the deletion from succeeding without a widening.) The mutex
+// lets a user who is no administrator wait for it and release it. (That
+// such a user gets no more unless it made the mutex, Wine cannot show: it
+// gives the owner its implicit rights whatever the OWNER RIGHTS entry says.)
 TEST_F(KeySecurityTest, AnUnlockThatCannotHaveTheMutexWidensNothing) {
     test::CreateKey(kUser, L"H\\Sub");
     Restrict(L"H", L"O:BAG:SYD:P(A;;KA;;;SY)");
     const Bytes before = Descriptor(kUser, L"H");
-    ScopedHandle held(::CreateMutexW(nullptr, FALSE, kUnlockMutexName));
-    ASSERT_TRUE(held);
-    ASSERT_EQ(::WaitForSingleObject(held.Get(), 0), WAIT_OBJECT_0);
+    SecurityRestoreList held;
+    ASSERT_TRUE(held.HoldUnlockMutex());
     const std::wstring name = L"Local\\tqn-unlock-held-" + std::to_wstring(::GetCurrentProcessId());
     ScopedHandle start(::CreateEventW(nullptr, TRUE, TRUE, name.c_str()));
     const DWORD code = ExitCodeAfter(StartProbe(L"race", L"H " + name + L" 1"));
-    ::ReleaseMutex(held.Get());
     EXPECT_EQ(code, 1u);  // 0: it was widened and read
     EXPECT_EQ(Descriptor(kUser, L"H"), before) << SddlOf(L"H");
+
+    // What a plain user's token (Administrators deny-only) is granted.
+    ScopedHandle mutex(::OpenMutexW(READ_CONTROL, FALSE, kUnlockMutexName));
+    ASSERT_TRUE(mutex);
+    DWORD size = 0;
+    const SECURITY_INFORMATION info = OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+    ::GetKernelObjectSecurity(mutex.Get(), info, nullptr, 0, &size);
+    Bytes descriptor(size);
+    ASSERT_TRUE(::GetKernelObjectSecurity(mutex.Get(), info, descriptor.data(), size, &size));
+    ScopedHandle process, restricted, user;
+    ASSERT_TRUE(::OpenProcessToken(::GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, process.Receive()));
+    Bytes admins = test::SddlToDescriptor(L"O:BA");
+    BOOL defaulted = FALSE;
+    PSID adminSid = nullptr;
+    ASSERT_TRUE(::GetSecurityDescriptorOwner(admins.data(), &adminSid, &defaulted));
+    SID_AND_ATTRIBUTES disable{adminSid, 0};
+    ASSERT_TRUE(::CreateRestrictedToken(process.Get(), 0, 1, &disable, 0, nullptr, 0, nullptr, restricted.Receive()));
+    ASSERT_TRUE(::DuplicateToken(restricted.Get(), SecurityImpersonation, user.Receive()));
+    GENERIC_MAPPING mapping{STANDARD_RIGHTS_READ | MUTANT_QUERY_STATE, STANDARD_RIGHTS_WRITE,
+                            STANDARD_RIGHTS_EXECUTE | SYNCHRONIZE, MUTEX_ALL_ACCESS};
+    PRIVILEGE_SET privileges{};
+    DWORD privilegesSize = sizeof privileges, granted = 0;
+    BOOL status = FALSE;
+    ASSERT_TRUE(::AccessCheck(descriptor.data(), user.Get(), SYNCHRONIZE | MUTEX_MODIFY_STATE, &mapping, &privileges,
+                              &privilegesSize, &granted, &status));
+    EXPECT_TRUE(status) << test::Sddl(descriptor);
 }
 
 // Two records for one key: both written in order, the later one stays.
