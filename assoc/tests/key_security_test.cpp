@@ -30,29 +30,36 @@ const wchar_t* const kGrants[] = {L"(A;OICI;KA;;;BA)", L"(A;OICI;KA;;;SY)", L"(A
 
 class KeySecurityTest : public testing::Test {
 protected:
-    // Starts crash_probe (beside this binary) with the scratch tree as its
-    // HKEY_CURRENT_USER.
-    ScopedHandle StartProbe(const std::wstring& mode, const std::wstring& tail) const {
+    // Runs `count` crash_probes at once with the scratch tree as their
+    // HKEY_CURRENT_USER, released together by the event named last on their
+    // command lines; their exit codes.
+    std::vector<DWORD> RunProbes(const std::wstring& arguments, int count = 1) const {
         wchar_t self[MAX_PATH] = {};
         ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-        std::wstring program(self);
-        program = program.substr(0, program.rfind(L'\\') + 1) + L"crash_probe.exe";
-        std::wstring commandLine = L"\"" + program + L"\" " + mode + L" \"" + scratch_.Path() + L"\\cu\" " + tail;
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION process{};
-        const BOOL started = ::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                              nullptr, &startup, &process);
-        EXPECT_TRUE(started) << ::GetLastError();
-        if (!started) return ScopedHandle();
-        ScopedHandle thread(process.hThread);
-        return ScopedHandle(process.hProcess);
-    }
-    static DWORD ExitCodeAfter(const ScopedHandle& process) {
-        DWORD code = 99;
-        if (!process || ::WaitForSingleObject(process.Get(), 60000) != WAIT_OBJECT_0) return 98;
-        ::GetExitCodeProcess(process.Get(), &code);
-        return code;
+        const std::wstring program = std::wstring(self).substr(0, std::wstring(self).rfind(L'\\') + 1) + L"crash_probe.exe";
+        const std::wstring event = L"Local\\tqn-probes-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+                                   std::to_wstring(::GetTickCount64());
+        ScopedHandle start(::CreateEventW(nullptr, TRUE, FALSE, event.c_str()));
+        std::vector<ScopedHandle> probes(count);
+        for (ScopedHandle& probe : probes) {
+            std::wstring commandLine = L"\"" + program + L"\" " + arguments.substr(0, arguments.find(L' ')) + L" \"" +
+                                       scratch_.Path() + L"\\cu\"" + arguments.substr(arguments.find(L' ')) + L" " + event;
+            STARTUPINFOW startup{};
+            startup.cb = sizeof startup;
+            PROCESS_INFORMATION process{};
+            EXPECT_TRUE(::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                         nullptr, &startup, &process));
+            ScopedHandle thread(process.hThread);
+            probe.Reset(process.hProcess);
+        }
+        ::SetEvent(start.Get());
+        std::vector<DWORD> codes;
+        for (const ScopedHandle& probe : probes) {
+            DWORD code = 98;
+            if (probe && ::WaitForSingleObject(probe.Get(), 60000) == WAIT_OBJECT_0) ::GetExitCodeProcess(probe.Get(), &code);
+            codes.push_back(code);
+        }
+        return codes;
     }
 
     static void Restrict(const std::wstring& path, const wchar_t* sddl) {
@@ -258,8 +265,7 @@ TEST_F(KeySecurityTest, ACrashWhileWidenedRestoresTheKey) {
     test::CreateKey(kUser, L"C\\Sub");
     Restrict(L"C", L"O:BAG:SYD:P(A;;KA;;;SY)(A;;KR;;;BA)");
     const Bytes before = Descriptor(kUser, L"C");
-    const DWORD code = ExitCodeAfter(StartProbe(L"widen", L"C"));
-    EXPECT_EQ(code, 0u);  // 4: nothing was widened, so nothing is shown
+    EXPECT_EQ(RunProbes(L"widen C"), std::vector<DWORD>{0});  // 4: nothing was widened, so nothing is shown
     EXPECT_EQ(Descriptor(kUser, L"C"), before) << SddlOf(L"C");
 }
 
@@ -271,16 +277,8 @@ TEST_F(KeySecurityTest, UnlocksInSeveralProcessesAtOnceRestoreEveryKey) {
     test::CreateKey(kUser, L"R\\Sub");
     for (const wchar_t* key : {L"R", L"R\\Sub"}) Restrict(key, L"O:BAG:SYD:P(A;;KA;;;SY)(A;;KR;;;WD)");
     const Bytes key = Descriptor(kUser, L"R"), sub = Descriptor(kUser, L"R\\Sub");
-    constexpr int kRounds = 8, kProcesses = 6;
-    for (int round = 0; round < kRounds; ++round) {
-        const std::wstring name = L"Local\\tqn-unlock-race-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
-                                  std::to_wstring(round);
-        ScopedHandle start(::CreateEventW(nullptr, TRUE, FALSE, name.c_str()));
-        ASSERT_TRUE(start);
-        std::vector<ScopedHandle> probes;
-        for (int i = 0; i < kProcesses; ++i) probes.push_back(StartProbe(L"race", L"R " + name + L" 3"));
-        ::SetEvent(start.Get());
-        for (const ScopedHandle& probe : probes) EXPECT_EQ(ExitCodeAfter(probe), 0u);
+    for (int round = 0; round < 8; ++round) {
+        EXPECT_EQ(RunProbes(L"race R 3", 6), std::vector<DWORD>(6, 0));
         EXPECT_EQ(Descriptor(kUser, L"R"), key) << "round " << round << " " << SddlOf(L"R");
         EXPECT_EQ(Descriptor(kUser, L"R\\Sub"), sub) << "round " << round << " " << SddlOf(L"R\\Sub");
         EXPECT_TRUE(test::KeyOpens(kUser, L"R\\Sub"));
@@ -299,27 +297,22 @@ TEST_F(KeySecurityTest, AnUnlockThatCannotHaveTheMutexWidensNothing) {
     const Bytes before = Descriptor(kUser, L"H");
     SecurityRestoreList held;
     ASSERT_TRUE(held.HoldUnlockMutex());
-    const std::wstring name = L"Local\\tqn-unlock-held-" + std::to_wstring(::GetCurrentProcessId());
-    ScopedHandle start(::CreateEventW(nullptr, TRUE, TRUE, name.c_str()));
-    const DWORD code = ExitCodeAfter(StartProbe(L"race", L"H " + name + L" 1"));
-    EXPECT_EQ(code, 1u);  // 0: it was widened and read
+    EXPECT_EQ(RunProbes(L"race H 1"), std::vector<DWORD>{1});  // 0: it was widened and read
     EXPECT_EQ(Descriptor(kUser, L"H"), before) << SddlOf(L"H");
 
     // What a plain user's token (Administrators deny-only) is granted.
     ScopedHandle mutex(::OpenMutexW(READ_CONTROL, FALSE, kUnlockMutexName));
     ASSERT_TRUE(mutex);
     DWORD size = 0;
-    const SECURITY_INFORMATION info = OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
-    ::GetKernelObjectSecurity(mutex.Get(), info, nullptr, 0, &size);
+    ::GetKernelObjectSecurity(mutex.Get(), kAllInfo, nullptr, 0, &size);
     Bytes descriptor(size);
-    ASSERT_TRUE(::GetKernelObjectSecurity(mutex.Get(), info, descriptor.data(), size, &size));
+    ASSERT_TRUE(::GetKernelObjectSecurity(mutex.Get(), kAllInfo, descriptor.data(), size, &size));
     ScopedHandle process, restricted, user;
     ASSERT_TRUE(::OpenProcessToken(::GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, process.Receive()));
-    Bytes admins = test::SddlToDescriptor(L"O:BA");
-    BOOL defaulted = FALSE;
-    PSID adminSid = nullptr;
-    ASSERT_TRUE(::GetSecurityDescriptorOwner(admins.data(), &adminSid, &defaulted));
-    SID_AND_ATTRIBUTES disable{adminSid, 0};
+    BYTE admins[SECURITY_MAX_SID_SIZE];
+    DWORD sidSize = sizeof admins;
+    ASSERT_TRUE(::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, admins, &sidSize));
+    SID_AND_ATTRIBUTES disable{admins, 0};
     ASSERT_TRUE(::CreateRestrictedToken(process.Get(), 0, 1, &disable, 0, nullptr, 0, nullptr, restricted.Receive()));
     ASSERT_TRUE(::DuplicateToken(restricted.Get(), SecurityImpersonation, user.Receive()));
     GENERIC_MAPPING mapping{STANDARD_RIGHTS_READ | MUTANT_QUERY_STATE, STANDARD_RIGHTS_WRITE,

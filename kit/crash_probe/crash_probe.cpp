@@ -7,14 +7,14 @@
 //                         security the filter hands over is printed as
 //                         "security=<SDDL of owner and DACL>" (or
 //                         "security=none") and nothing is written
-//   crash_probe widen <key> <name>
+//   crash_probe widen <key> <name> [<anything>]
 //                         as capture, and registers the restore of widened
 //                         keys as start-up does; points HKEY_CURRENT_USER at
 //                         HKCU\<key>, widens <name> below it through the
 //                         registry tool's unlock and faults while it is
 //                         widened. Exit code 4 (no fault) when nothing was
 //                         widened.
-//   crash_probe race <key> <name> <event> <rounds>
+//   crash_probe race <key> <name> <rounds> <event>
 //                         no crash: points HKEY_CURRENT_USER at HKCU\<key>,
 //                         waits for the named event (30 s at most), then
 //                         <rounds> times DeleteKey (not the subtree) and
@@ -71,7 +71,7 @@ int Race(const wchar_t* key, const wchar_t* name, const wchar_t* event, int roun
 
 int wmain(int argc, wchar_t** argv) {
     const std::wstring mode = argc > 1 ? argv[1] : L"";
-    if (mode == L"race") return argc > 5 ? Race(argv[2], argv[3], argv[4], _wtoi(argv[5])) : 2;
+    if (mode == L"race") return argc > 5 ? Race(argv[2], argv[3], argv[5], _wtoi(argv[4])) : 2;
     const bool widen = mode == L"widen" && argc > 3;
     const bool capture = mode == L"capture" || widen;
     if (capture) {
