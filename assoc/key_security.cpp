@@ -60,28 +60,6 @@ HANDLE UnlockMutex() {
     return live.unlockMutex.Get();
 }
 
-// The entries of a descriptor's DACL (none for a missing or null DACL).
-std::vector<AclEntry> DaclEntriesOf(PSECURITY_DESCRIPTOR descriptor) {
-    std::vector<AclEntry> entries;
-    BOOL present = FALSE, defaulted = FALSE;
-    PACL dacl = nullptr;
-    if (!::GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) || dacl == nullptr) return entries;
-    for (DWORD i = 0; i < dacl->AceCount; ++i) {
-        void* ace = nullptr;
-        if (!::GetAce(dacl, i, &ace)) break;
-        const auto* header = static_cast<const ACE_HEADER*>(ace);
-        AclEntry entry{header->AceType, header->AceFlags, 0, {}};
-        if (header->AceType == ACCESS_ALLOWED_ACE_TYPE || header->AceType == ACCESS_DENIED_ACE_TYPE) {
-            auto* known = static_cast<ACCESS_ALLOWED_ACE*>(ace);
-            entry.mask = known->Mask;
-            const auto* sid = reinterpret_cast<const unsigned char*>(&known->SidStart);
-            entry.sid.assign(sid, sid + ::GetLengthSid(&known->SidStart));
-        }
-        entries.push_back(std::move(entry));
-    }
-    return entries;
-}
-
 // Reads root\path's owner, group and DACL (the key itself).
 bool ReadKeySecurity(HKEY root, const std::wstring& keyPath, ByteBuffer& descriptor) {
     // READ_CONTROL is all that reading the descriptor takes; a key that
@@ -178,7 +156,7 @@ bool UnlockKeyPath(bool isNt, const std::wstring& rootName, const std::wstring& 
         if (IsRegistryLink(root, prefix) == true) return false;
         ByteBuffer current;
         const bool readable = ReadKeySecurity(root, prefix, current);
-        if (readable && CarriesTemporaryGrants(DaclEntriesOf(current.Data()))) {
+        if (readable && CarriesTemporaryGrants(DaclEntries(current))) {
             // Open to all already (by this operation on the way to another
             // key, or by a run that never restored it): saving that as the
             // original would keep it so.
@@ -270,7 +248,7 @@ bool SaveKeySecurity(bool isNt, const std::wstring& rootName, const std::wstring
     const HKEY root = ParseRootKey(rootName);
     ByteBuffer descriptor;
     if (!ReadKeySecurity(root, keyPath, descriptor)) return false;
-    if (CarriesTemporaryGrants(DaclEntriesOf(descriptor.Data()))) return false;
+    if (CarriesTemporaryGrants(DaclEntries(descriptor))) return false;
     saved.push_back(SavedKeySecurity{root, keyPath, descriptor.size(), std::move(descriptor)});
     return true;
 }
@@ -335,6 +313,31 @@ void SecurityRestoreList::ReleaseUnlockMutex() {
     if (!holdsMutex_) return;
     holdsMutex_ = false;
     ::ReleaseMutex(UnlockMutex());
+}
+
+std::vector<AclEntry> DaclEntries(const ByteBuffer& descriptor) {
+    std::vector<AclEntry> entries;
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL dacl = nullptr;
+    auto bytes = const_cast<unsigned char*>(descriptor.Data());
+    if (descriptor.empty() || !::GetSecurityDescriptorDacl(bytes, &present, &dacl, &defaulted) || dacl == nullptr) {
+        return entries;
+    }
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        void* ace = nullptr;
+        if (!::GetAce(dacl, i, &ace)) break;
+        const auto* header = static_cast<const ACE_HEADER*>(ace);
+        AclEntry entry{header->AceType, header->AceFlags, 0, {}};
+        if (header->AceType == ACCESS_ALLOWED_ACE_TYPE || header->AceType == ACCESS_DENIED_ACE_TYPE) {
+            // Allowed and denied entries share one layout.
+            auto* known = static_cast<ACCESS_ALLOWED_ACE*>(ace);
+            entry.mask = known->Mask;
+            const auto* sid = reinterpret_cast<const unsigned char*>(&known->SidStart);
+            entry.sid.assign(sid, sid + ::GetLengthSid(&known->SidStart));
+        }
+        entries.push_back(std::move(entry));
+    }
+    return entries;
 }
 
 void RestoreEverySavedKeySecurity() {

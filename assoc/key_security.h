@@ -9,6 +9,7 @@
 #include <initializer_list>
 #include <list>
 #include <string>
+#include <vector>
 
 #include "assoc/security_rules.h"
 #include "crypt/byte_buffer.h"
@@ -86,6 +87,10 @@ bool GrantFullAccess(bool isNt, HKEY key, TrusteeMask trustees);
 
 // Makes BUILTIN\Administrators the owner of a key opened with WRITE_OWNER.
 bool TakeOwnership(bool isNt, HKEY key);
+
+// The entries of a self-relative descriptor's DACL (none for a missing or
+// null DACL).
+std::vector<AclEntry> DaclEntries(const ByteBuffer& descriptor);
 
 // Appends the key's current owner, group and DACL to the list; false, nothing
 // appended, for a descriptor that carries the temporary grants.

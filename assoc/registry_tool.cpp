@@ -69,32 +69,6 @@ LSTATUS CreateKeyForWriting(HKEY root, const std::wstring& keyPath, ScopedKey& k
     return CreateRegistryKeyAsItself(root, keyPath, kWriteValueAccess, key);
 }
 
-// The entries of a descriptor's DACL (none for a missing or null DACL).
-std::vector<AclEntry> DaclEntries(const ByteBuffer& descriptor) {
-    std::vector<AclEntry> entries;
-    BOOL present = FALSE, defaulted = FALSE;
-    PACL dacl = nullptr;
-    auto bytes = const_cast<unsigned char*>(descriptor.Data());
-    if (descriptor.empty() || !::GetSecurityDescriptorDacl(bytes, &present, &dacl, &defaulted) || dacl == nullptr) {
-        return entries;
-    }
-    for (DWORD i = 0; i < dacl->AceCount; ++i) {
-        void* ace = nullptr;
-        if (!::GetAce(dacl, i, &ace)) break;
-        const auto* header = static_cast<const ACE_HEADER*>(ace);
-        AclEntry entry{header->AceType, header->AceFlags, 0, {}};
-        if (header->AceType == ACCESS_ALLOWED_ACE_TYPE || header->AceType == ACCESS_DENIED_ACE_TYPE) {
-            // Allowed and denied entries share one layout.
-            auto* known = static_cast<ACCESS_ALLOWED_ACE*>(ace);
-            entry.mask = known->Mask;
-            const auto* sid = reinterpret_cast<const unsigned char*>(&known->SidStart);
-            entry.sid.assign(sid, sid + ::GetLengthSid(&known->SidStart));
-        }
-        entries.push_back(std::move(entry));
-    }
-    return entries;
-}
-
 // The SID's bytes of the token's default owner or primary group.
 std::vector<uint8_t> TokenSid(HANDLE token, TOKEN_INFORMATION_CLASS what) {
     ScopedLocalMemory buffer;
