@@ -18,40 +18,10 @@ namespace {
 
 using test::Bytes;
 using test::Descriptor;
+using test::MakeLink;
 
 constexpr bool kNt = true;
 const HKEY kUser = HKEY_CURRENT_USER;
-
-// The kernel's name of an open key ("\REGISTRY\USER\...").
-std::wstring KernelName(HKEY root, const std::wstring& path) {
-    using NtQueryKeyFn = LONG(NTAPI*)(HANDLE, int, void*, ULONG, ULONG*);
-    const auto query = reinterpret_cast<NtQueryKeyFn>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryKey")));
-    ScopedKey key;
-    if (query == nullptr || ::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.Receive()) != 0) return L"";
-    alignas(ULONG) unsigned char buffer[4096] = {};
-    ULONG size = 0;
-    constexpr int kKeyNameInformation = 3;
-    if (query(key.Get(), kKeyNameInformation, buffer, sizeof buffer, &size) < 0) return L"";
-    ULONG length = 0;
-    std::memcpy(&length, buffer, sizeof length);
-    return std::wstring(reinterpret_cast<const wchar_t*>(buffer + sizeof(ULONG)), length / sizeof(wchar_t));
-}
-
-// Makes root\link a registry link to targetRoot\target (root's by default).
-void MakeLink(HKEY root, const std::wstring& link, const std::wstring& target, HKEY targetRoot = nullptr) {
-    const std::wstring name = KernelName(targetRoot != nullptr ? targetRoot : root, target);
-    ASSERT_FALSE(name.empty());
-    ScopedKey key;
-    ASSERT_EQ(::RegCreateKeyExW(root, link.c_str(), 0, nullptr, REG_OPTION_CREATE_LINK, KEY_ALL_ACCESS | KEY_CREATE_LINK,
-                                nullptr, key.Receive(), nullptr),
-              0);
-    ASSERT_EQ(::RegSetValueExW(key.Get(), L"SymbolicLinkValue", 0, REG_LINK,
-                               reinterpret_cast<const BYTE*>(name.data()),
-                               static_cast<DWORD>(name.size() * sizeof(wchar_t))),
-              0);
-    ASSERT_EQ(IsRegistryLink(root, link), true);
-}
 
 // A target worth protecting: values, a subkey with a value, and a descriptor
 // of its own; everything about it as bytes, to compare before and after.
