@@ -2,7 +2,6 @@
 // the link key goes (or is left alone), its target never changes.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
