@@ -111,7 +111,12 @@ for (_, name), values in zip(phases, zip(*breakdown)):
 
 for exe, name in programs[:2]:
     _, _, log = run(exe, "trace+wintrust")
-    files = re.findall(r'dump_file_info pcwszFilePath: L"([^"]*)"', log.decode("utf-8", "replace"))
+    # One entry per WinVerifyTrust call that verifies: closing a kept state
+    # (dwStateAction 2) names the file again but checks nothing.
+    calls = log.decode("utf-8", "replace").split("trace:wintrust:WinVerifyTrust (")[1:]
+    files = [m.group(1) for call in calls
+             if (m := re.search(r'dump_file_info pcwszFilePath: L"([^"]*)"', call))
+             and not re.search(r"dwStateAction: 2\b", call)]
     counts = {}
     for f in files:
         base = f.replace("\\\\", "\\").rsplit("\\", 1)[-1]
