@@ -4,6 +4,7 @@
 # file of the two folders byte for byte.
 #
 #   reproduce.sh [--two-cas] [--commit <rev>] [--work <folder>] [--jobs <n>]
+#   reproduce.sh --compare <folder> <folder>     only compare two product folders
 #
 # Prints one line per file ("same", or "differs" with the first differing
 # offset and the bytes there), then "N same, N differ"; exits 0 only when
@@ -14,18 +15,69 @@
 set -eu
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
-two_cas=0 rev=HEAD work=$root/build/reproduce jobs=${TQN_JOBS:-2}
-usage() { sed -n '2,13p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//' >&2; exit 2; }
+two_cas=0 rev=HEAD work=$root/build/reproduce jobs=${TQN_JOBS:-2} first= second=
+usage() { sed -n '2,14p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//' >&2; exit 2; }
 while [ $# -gt 0 ]; do
   case $1 in
     --two-cas) two_cas=1 ;;
     --commit) rev=${2:?}; shift ;;
     --work) work=${2:?}; shift ;;
     --jobs) jobs=${2:?}; shift ;;
+    --compare) first=${2:?}; second=${3:?}; shift 2 ;;
     *) usage ;;
   esac
   shift
 done
+
+# The bytes at <offset> (0-based) of <file>, in hex.
+bytes_at() { od -An -tx1 -j "$2" -N 8 "$1" | tr -s ' ' | sed 's/^ //; s/ $//'; }
+# Whether <file> carries an Authenticode signature that osslsigncode can strip;
+# then its bytes without it land in <out>.
+unsigned_image() { rm -f "$2"; osslsigncode remove-signature -in "$1" -out "$2" >/dev/null 2>&1; }
+
+# Prints a line per file of the two folders and the count; fails on any difference.
+compare() {  # first folder, second folder
+  local first=$1 second=$2 same=0 differ=0 file a b at off line
+  scratch=$(mktemp -d)
+  trap 'rm -rf "$scratch"' EXIT
+  while IFS= read -r file; do
+    a=$first/$file b=$second/$file
+    if [ ! -f "$a" ] || [ ! -f "$b" ]; then
+      echo "differs  $file: only in $([ -f "$a" ] && echo the first || echo the second) build"
+      differ=$((differ + 1)); continue
+    fi
+    if cmp -s "$a" "$b"; then
+      echo "same     $file"
+      same=$((same + 1)); continue
+    fi
+    differ=$((differ + 1))
+    # cmp counts from 1; an EOF message means one file is a prefix of the other.
+    at=$(cmp "$a" "$b" 2>&1 | sed -nE 's/.* differ: (byte|char) ([0-9]+),.*/\2/p')
+    if [ -z "$at" ]; then
+      line="sizes $(stat -c %s "$a") and $(stat -c %s "$b"), one a prefix of the other"
+    else
+      off=$((at - 1))
+      line=$(printf 'at offset %d (0x%x): %s | %s' "$off" "$off" "$(bytes_at "$a" "$off")" "$(bytes_at "$b" "$off")")
+    fi
+    if unsigned_image "$a" "$scratch/a" && unsigned_image "$b" "$scratch/b"; then
+      if cmp -s "$scratch/a" "$scratch/b"; then
+        line="$line; only the signature differs (the image without it is the same)"
+      else
+        line="$line; the image differs, not only the signature"
+      fi
+    fi
+    echo "differs  $file $line"
+  done < <( { (cd "$first" && find . -type f); (cd "$second" && find . -type f); } |
+            sed 's|^\./||' | LC_ALL=C sort -u)
+
+  echo "$same same, $differ differ"
+  [ "$differ" -eq 0 ]
+}
+
+if [ -n "$first" ]; then
+  compare "$first" "$second"
+  exit
+fi
 
 commit=$(git -C "$root" rev-parse --verify "$rev^{commit}")
 SOURCE_DATE_EPOCH=$(git -C "$root" log -1 --format=%ct "$commit")
@@ -66,47 +118,4 @@ build "${trees[0]}"
 sleep 2
 build "${trees[1]}"
 
-first=${trees[0]}/build/product/Tarvolin
-second=${trees[1]}/build/product/Tarvolin
-
-# The bytes at <offset> (0-based) of <file>, in hex.
-bytes_at() { od -An -tx1 -j "$2" -N 8 "$1" | tr -s ' ' | sed 's/^ //; s/ $//'; }
-# Whether <file> carries an Authenticode signature that osslsigncode can strip;
-# then its bytes without it land in <out>.
-unsigned_image() { osslsigncode remove-signature -in "$1" -out "$2" >/dev/null 2>&1; }
-
-same=0 differ=0
-scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
-while IFS= read -r file; do
-  a=$first/$file b=$second/$file
-  if [ ! -f "$a" ] || [ ! -f "$b" ]; then
-    echo "differs  $file: only in $([ -f "$a" ] && echo the first || echo the second) build"
-    differ=$((differ + 1)); continue
-  fi
-  if cmp -s "$a" "$b"; then
-    echo "same     $file"
-    same=$((same + 1)); continue
-  fi
-  differ=$((differ + 1))
-  # cmp counts from 1; an EOF message means one file is a prefix of the other.
-  at=$(cmp "$a" "$b" 2>&1 | sed -nE 's/.* differ: (byte|char) ([0-9]+),.*/\2/p')
-  if [ -z "$at" ]; then
-    line="sizes $(stat -c %s "$a") and $(stat -c %s "$b"), one a prefix of the other"
-  else
-    off=$((at - 1))
-    line=$(printf 'at offset %d (0x%x): %s | %s' "$off" "$off" "$(bytes_at "$a" "$off")" "$(bytes_at "$b" "$off")")
-  fi
-  if unsigned_image "$a" "$scratch/a" && unsigned_image "$b" "$scratch/b"; then
-    if cmp -s "$scratch/a" "$scratch/b"; then
-      line="$line; only the signature differs (the image without it is the same)"
-    else
-      line="$line; the image differs, not only the signature"
-    fi
-  fi
-  echo "differs  $file $line"
-done < <( { (cd "$first" && find . -type f); (cd "$second" && find . -type f); } |
-          sed 's|^\./||' | LC_ALL=C sort -u)
-
-echo "$same same, $differ differ"
-[ "$differ" -eq 0 ]
+compare "${trees[0]}/build/product/Tarvolin" "${trees[1]}/build/product/Tarvolin"
