@@ -10,7 +10,7 @@
 #include "assoc/association.h"
 #include "assoc/association_plan.h"
 #include "assoc/tests/scratch_registry.h"
-#include "launcher/process_settings.h"
+#include "platform/process_settings.h"
 
 namespace tqn {
 namespace {
