@@ -40,8 +40,8 @@ bool CheckExecutableAssociation() {
 void RepairExecutableAssociation(bool isNt, const std::wstring& extension) {
     if (!IsGuardedExtension(extension)) return;
 
-    for (const std::wstring& classKey : ExtensionClassKeys(extension)) {
-        DeleteKey(isNt, kClassesRootName, classKey, true);
+    for (const ClassKeyDeletion& classKey : ClassKeysToDelete(extension)) {
+        DeleteKey(isNt, classKey.rootName, classKey.keyPath, true);
     }
     for (const AssociationCondition& condition : ExpectedRegistration(extension)) {
         if (condition.keyOnly) continue;  // the key comes with its values
@@ -49,10 +49,18 @@ void RepairExecutableAssociation(bool isNt, const std::wstring& extension) {
                          condition.expected);
     }
 
+    // The overrides are the user's keys: one that is a link goes as the key
+    // it is (DeleteKey takes a link itself), and what it points to stays.
     const std::wstring explorerKey = ExplorerExtensionKey(extension);
+    if (IsLinkKey(kCurrentUserRootName, explorerKey)) {
+        DeleteKey(isNt, kCurrentUserRootName, explorerKey, false);
+        return;
+    }
     if (!KeyExists(isNt, kCurrentUserRootName, explorerKey)) return;
     const std::wstring openWithList = explorerKey + L"\\OpenWithList";
-    if (KeyExists(isNt, kCurrentUserRootName, openWithList)) {
+    if (IsLinkKey(kCurrentUserRootName, openWithList)) {
+        DeleteKey(isNt, kCurrentUserRootName, openWithList, false);
+    } else if (KeyExists(isNt, kCurrentUserRootName, openWithList)) {
         RegistryEntryList values;
         EnumerateValues(isNt, kCurrentUserRootName, openWithList, values);
         for (const RegistryEntry& value : values) {
@@ -61,7 +69,7 @@ void RepairExecutableAssociation(bool isNt, const std::wstring& extension) {
     }
     for (const wchar_t* subkey : {L"\\OpenWithProgids", L"\\UserChoice"}) {
         const std::wstring path = explorerKey + subkey;
-        if (KeyExists(isNt, kCurrentUserRootName, path)) {
+        if (IsLinkKey(kCurrentUserRootName, path) || KeyExists(isNt, kCurrentUserRootName, path)) {
             DeleteKey(isNt, kCurrentUserRootName, path, false);
         }
     }

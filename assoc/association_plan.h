@@ -8,6 +8,8 @@ namespace tqn {
 
 inline constexpr wchar_t kClassesRootName[] = L"HCR";
 inline constexpr wchar_t kCurrentUserRootName[] = L"HCU";
+// The class an intact registration names: the system's class of executables.
+inline constexpr wchar_t kExecutableClass[] = L"exefile";
 
 // One condition of an intact registration under the classes root: either the
 // key opens (no value) or the value equals the expected text.
@@ -29,9 +31,20 @@ bool IsGuardedExtension(const std::wstring& extension);
 // null persistent handler. Rows 2 to 4 are also what the repair writes.
 std::vector<AssociationCondition> ExpectedRegistration(const std::wstring& extension);
 
-// The class keys the repair deletes with their subtrees: ext + "file" and
-// ext + "_auto_file".
-std::vector<std::wstring> ExtensionClassKeys(const std::wstring& extension);
+// A key the repair deletes with its subtree.
+struct ClassKeyDeletion {
+    std::wstring rootName;
+    std::wstring keyPath;
+    bool operator==(const ClassKeyDeletion&) const = default;
+};
+
+// The class keys the repair deletes: ext + "file" and ext + "_auto_file"
+// under the classes root. The class the registration names (kExecutableClass,
+// which "exe" + "file" is) is never deleted from the machine's classes: every
+// user's programs start through it. Only the current user's copy of it
+// ("Software\Classes\exefile" under the current user's root), where a user's
+// own hijack would live, is deleted in its place.
+std::vector<ClassKeyDeletion> ClassKeysToDelete(const std::wstring& extension);
 
 // The per-user Explorer key of the extension, under the current user's root.
 std::wstring ExplorerExtensionKey(const std::wstring& extension);

@@ -6,8 +6,10 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <initializer_list>
 #include <list>
 #include <string>
+#include <vector>
 
 #include "assoc/security_rules.h"
 #include "crypt/byte_buffer.h"
@@ -23,11 +25,52 @@ struct SavedKeySecurity {
 };
 
 // In the order saved; owned by the registry-tool call that unlocks.
-using SecurityRestoreList = std::list<SavedKeySecurity>;
+//
+// Every live list is known process-wide, so that a crash can put back what
+// the lists hold (RestoreEverySavedKeySecurity). And the stretch from a
+// list's first unlock to its restore is serialised between processes: the
+// list holds a named mutex for it, so that one process never saves another's
+// temporary grants as a key's original.
+class SecurityRestoreList : public std::list<SavedKeySecurity> {
+public:
+    SecurityRestoreList();
+    SecurityRestoreList(std::initializer_list<SavedKeySecurity> records);
+    ~SecurityRestoreList();
+    SecurityRestoreList(const SecurityRestoreList&) = delete;
+    SecurityRestoreList& operator=(const SecurityRestoreList&) = delete;
+
+    // Takes the unlock mutex for this list unless it holds it already. False
+    // when it could not be had in time, or not made or opened at all (another
+    // user may hold the name): nothing may be widened then.
+    bool HoldUnlockMutex();
+    // Lets it go (restores call this once the list is put back).
+    void ReleaseUnlockMutex();
+
+private:
+    friend void RestoreEverySavedKeySecurity();
+    void Register();
+    SecurityRestoreList* older_ = nullptr;
+    SecurityRestoreList* newer_ = nullptr;
+    bool holdsMutex_ = false;
+};
+
+// The unlock mutex's name (global namespace) and how long an unlock waits for
+// it. After one wait ran out, later ones in the process only try.
+inline constexpr wchar_t kUnlockMutexName[] = L"Global\\Tarvolin.RegistryKeyUnlock";
+inline constexpr DWORD kUnlockMutexWaitMs = 5000;
+
+// Puts back every descriptor that a live list has saved and not restored,
+// newest list first and, in each, last saved first (so each key ends with its
+// first copy). For the crash handler: it allocates nothing and takes no lock
+// but the lists' own, which a crash inside it cannot leave held by another.
+void RestoreEverySavedKeySecurity();
 
 // Saves and widens every key along the path, outermost first, so that the
 // selected trustees hold full access; takes ownership for Administrators
 // where the DACL cannot be written. The result is that of the key itself.
+// The list takes the unlock mutex first (false, nothing widened, without
+// it). A key whose DACL already carries the temporary grants (see
+// CarriesTemporaryGrants) is neither saved nor widened again.
 // Each key is widened as itself, never a link's target, and the walk stops
 // (false) at a link: nothing reached through one is widened.
 // `access` is kept for callers; the grant is always KEY_ALL_ACCESS.
@@ -45,12 +88,17 @@ bool GrantFullAccess(bool isNt, HKEY key, TrusteeMask trustees);
 // Makes BUILTIN\Administrators the owner of a key opened with WRITE_OWNER.
 bool TakeOwnership(bool isNt, HKEY key);
 
-// Appends the key's current owner, group and DACL to the list.
+// The entries of a self-relative descriptor's DACL (none for a missing or
+// null DACL).
+std::vector<AclEntry> DaclEntries(const ByteBuffer& descriptor);
+
+// Appends the key's current owner, group and DACL to the list; false, nothing
+// appended, for a descriptor that carries the temporary grants.
 bool SaveKeySecurity(bool isNt, const std::wstring& rootName, const std::wstring& keyPath,
                      SecurityRestoreList& saved);
 
 // Writes the saved descriptors back, first saved first, skipping keys that no
-// longer open, and empties the list.
+// longer open, empties the list and lets its unlock mutex go.
 void RestoreKeySecurity(bool isNt, SecurityRestoreList& saved);
 
 // The same, last saved first: after a tree unlock, which saves an ancestor

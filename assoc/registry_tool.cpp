@@ -24,9 +24,10 @@ thread_local ScopedRegistryReadOnly* g_readOnly = nullptr;
 // What the widening saved goes to `saved`, for the caller to put back. In
 // read-only mode a refused key stays refused.
 bool ForceOpen(bool isNt, const std::wstring& rootName, const std::wstring& keyPath, REGSAM first,
-               REGSAM reopen, SecurityRestoreList& saved, ScopedKey& key) {
+               REGSAM reopen, SecurityRestoreList& saved, ScopedKey& key,
+               LinkHandling links = LinkHandling::Follow) {
     const HKEY root = ParseRootKey(rootName);
-    const LSTATUS status = OpenRegistryKey(root, keyPath, first, key);
+    const LSTATUS status = OpenRegistryKey(root, keyPath, first, key, links);
     if (status == ERROR_SUCCESS) return true;
     if (status != ERROR_ACCESS_DENIED) return false;
     if (g_readOnly != nullptr) {
@@ -34,7 +35,14 @@ bool ForceOpen(bool isNt, const std::wstring& rootName, const std::wstring& keyP
         return false;
     }
     if (!UnlockKeyPath(isNt, rootName, keyPath, saved, KEY_ALL_ACCESS, kAllTrustees)) return false;
-    return OpenRegistryKey(root, keyPath, reopen, key) == ERROR_SUCCESS;
+    return OpenRegistryKey(root, keyPath, reopen, key, links) == ERROR_SUCCESS;
+}
+
+// Whether root\path is a link or is reached through one (in either classes
+// tree, under the classes root).
+bool PathHoldsLink(HKEY root, const std::wstring& keyPath) {
+    ScopedKey key;
+    return OpenRegistryKey(root, keyPath, 0, key, LinkHandling::Refuse) == kThroughLinkStatus;
 }
 
 // The value's type and size, without its data.
@@ -58,37 +66,7 @@ bool ReadValueBytes(HKEY key, const std::wstring& valueName, DWORD size, DWORD& 
 }
 
 LSTATUS CreateKeyForWriting(HKEY root, const std::wstring& keyPath, ScopedKey& key) {
-    HKEY created = nullptr;
-    const LSTATUS status = ::RegCreateKeyExW(root, keyPath.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                             kWriteValueAccess, nullptr, &created, nullptr);
-    if (status == ERROR_SUCCESS) key.Reset(created);
-    return status;
-}
-
-// The entries of a descriptor's DACL (none for a missing or null DACL).
-std::vector<AclEntry> DaclEntries(const ByteBuffer& descriptor) {
-    std::vector<AclEntry> entries;
-    BOOL present = FALSE, defaulted = FALSE;
-    PACL dacl = nullptr;
-    auto bytes = const_cast<unsigned char*>(descriptor.Data());
-    if (descriptor.empty() || !::GetSecurityDescriptorDacl(bytes, &present, &dacl, &defaulted) || dacl == nullptr) {
-        return entries;
-    }
-    for (DWORD i = 0; i < dacl->AceCount; ++i) {
-        void* ace = nullptr;
-        if (!::GetAce(dacl, i, &ace)) break;
-        const auto* header = static_cast<const ACE_HEADER*>(ace);
-        AclEntry entry{header->AceType, header->AceFlags, 0, {}};
-        if (header->AceType == ACCESS_ALLOWED_ACE_TYPE || header->AceType == ACCESS_DENIED_ACE_TYPE) {
-            // Allowed and denied entries share one layout.
-            auto* known = static_cast<ACCESS_ALLOWED_ACE*>(ace);
-            entry.mask = known->Mask;
-            const auto* sid = reinterpret_cast<const unsigned char*>(&known->SidStart);
-            entry.sid.assign(sid, sid + ::GetLengthSid(&known->SidStart));
-        }
-        entries.push_back(std::move(entry));
-    }
-    return entries;
+    return CreateRegistryKeyAsItself(root, keyPath, kWriteValueAccess, key);
 }
 
 // The SID's bytes of the token's default owner or primary group.
@@ -169,7 +147,9 @@ LSTATUS CreateUnderWidenedKeys(HKEY root, const std::wstring& keyPath, const Sec
     size_t next = 0;
     ScopedKey parent;
     for (size_t i = prefixes.size(); i-- > 0;) {
-        if (OpenRegistryKey(root, prefixes[i], kParentAccess, parent) == ERROR_SUCCESS) {
+        const LSTATUS status = OpenRegistryKey(root, prefixes[i], kParentAccess, parent, LinkHandling::Refuse);
+        if (status == kThroughLinkStatus) return status;
+        if (status == ERROR_SUCCESS) {
             next = i + 1;
             break;
         }
@@ -192,10 +172,14 @@ LSTATUS CreateUnderWidenedKeys(HKEY root, const std::wstring& keyPath, const Sec
         SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.Get(), FALSE};
         const std::wstring name = i == 0 ? prefixes[0] : prefixes[i].substr(prefixes[i - 1].size() + 1);
         ScopedKey child;
+        DWORD disposition = 0;
         const LSTATUS status = ::RegCreateKeyExW(parent ? parent.Get() : root, name.c_str(), 0, nullptr,
                                                  REG_OPTION_NON_VOLATILE, kParentAccess,
-                                                 inherited.empty() ? nullptr : &attributes, child.Receive(), nullptr);
+                                                 inherited.empty() ? nullptr : &attributes, child.Receive(),
+                                                 &disposition);
         if (status != ERROR_SUCCESS) return status;
+        // Missing a moment ago: a key there now may be a link just made.
+        if (disposition != REG_CREATED_NEW_KEY) return kThroughLinkStatus;
         // Again after the creation: not every registry applies the creation's descriptor.
         if (!inherited.empty() &&
             ::RegSetKeySecurity(child.Get(), DACL_SECURITY_INFORMATION, descriptor.Get()) != ERROR_SUCCESS) {
@@ -243,7 +227,7 @@ bool DeleteKeyPass(HKEY root, const std::wstring& keyPath, bool withSubtree) {
 bool KeyExists(bool isNt, const std::wstring& rootName, const std::wstring& keyPath) {
     ScopedSecurityRestore restore(isNt);
     ScopedKey key;
-    return ForceOpen(isNt, rootName, keyPath, KEY_READ, KEY_READ, restore.List(), key);
+    return ForceOpen(isNt, rootName, keyPath, KEY_READ, KEY_READ, restore.List(), key, LinkHandling::Refuse);
 }
 
 bool ValueExists(bool isNt, const std::wstring& rootName, const std::wstring& keyPath,
@@ -302,7 +286,9 @@ bool WriteStringValue(bool isNt, const std::wstring& rootName, const std::wstrin
     ScopedSecurityRestore restore(isNt);
     ScopedKey key;
     const HKEY root = ParseRootKey(rootName);
-    if (CreateKeyForWriting(root, keyPath, key) != ERROR_SUCCESS) {
+    const LSTATUS status = CreateKeyForWriting(root, keyPath, key);
+    if (status == kThroughLinkStatus) return false;
+    if (status != ERROR_SUCCESS) {
         if (!isNt) return false;
         UnlockKeyPath(isNt, rootName, keyPath, restore.List(), KEY_ALL_ACCESS, kAllTrustees);
         if (CreateUnderWidenedKeys(root, keyPath, restore.List(), key) != ERROR_SUCCESS) return false;
@@ -324,10 +310,13 @@ bool DeleteValue(bool isNt, const std::wstring& rootName, const std::wstring& ke
     if (g_readOnly == nullptr) {
         ScopedSecurityRestore restore(isNt);
         ScopedKey key;
-        if (ForceOpen(isNt, rootName, keyPath, KEY_ALL_ACCESS, KEY_ALL_ACCESS, restore.List(), key)) {
+        if (ForceOpen(isNt, rootName, keyPath, KEY_ALL_ACCESS, KEY_ALL_ACCESS, restore.List(), key,
+                      LinkHandling::Refuse)) {
             ::RegDeleteValueW(key.Get(), valueName.c_str());
         }
     }
+    // A value behind a link is not ours to judge gone.
+    if (PathHoldsLink(ParseRootKey(rootName), keyPath)) return false;
     // Judged by what the registry holds now.
     return !KeyExists(isNt, rootName, keyPath) || !ValueExists(isNt, rootName, keyPath, valueName);
 }
@@ -368,7 +357,9 @@ bool EnumerateValues(bool isNt, const std::wstring& rootName, const std::wstring
                      RegistryEntryList& entries) {
     ScopedSecurityRestore restore(isNt);
     ScopedKey key;
-    if (!ForceOpen(isNt, rootName, keyPath, KEY_READ, KEY_READ, restore.List(), key)) return false;
+    if (!ForceOpen(isNt, rootName, keyPath, KEY_READ, KEY_READ, restore.List(), key, LinkHandling::Refuse)) {
+        return false;
+    }
     const std::wstring canonicalRoot = CanonicalRootName(rootName, false);
     std::vector<wchar_t> name(kValueNameChars);
     for (DWORD index = 0;; ++index) {
@@ -387,6 +378,10 @@ bool EnumerateValues(bool isNt, const std::wstring& rootName, const std::wstring
         entries.push_back(std::move(entry));
     }
     return !entries.empty();
+}
+
+bool IsLinkKey(const std::wstring& rootName, const std::wstring& keyPath) {
+    return IsRegistryLink(ParseRootKey(rootName), keyPath) == true;
 }
 
 ScopedRegistryReadOnly::ScopedRegistryReadOnly() : outer_(g_readOnly) { g_readOnly = this; }

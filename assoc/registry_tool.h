@@ -28,7 +28,12 @@ struct RegistryEntry {
 // Appended at the back by the enumerations, never cleared by them.
 using RegistryEntryList = std::deque<RegistryEntry>;
 
-// The key opens for reading.
+// None of KeyExists, EnumerateValues, DeleteValue and WriteStringValue acts
+// through a registry link: a link at the key or on the way to it (under the
+// classes root, in the user's or the machine's classes tree as well) makes
+// them fail without reading, widening or writing anything there.
+
+// The key opens for reading, as itself (false for a link).
 bool KeyExists(bool isNt, const std::wstring& rootName, const std::wstring& keyPath);
 
 // The value exists (of any type).
@@ -57,7 +62,7 @@ bool WriteStringValue(bool isNt, const std::wstring& rootName, const std::wstrin
 bool CreateKeyUnderWidenedKeys(const std::wstring& rootName, const std::wstring& keyPath,
                                const SecurityRestoreList& saved);
 
-// True when the value (or its key) is gone afterwards.
+// True when the value (or its key) is gone afterwards; false behind a link.
 bool DeleteValue(bool isNt, const std::wstring& rootName, const std::wstring& keyPath,
                  const std::wstring& valueName);
 
@@ -75,6 +80,9 @@ bool EnumerateSubkeys(bool isNt, const std::wstring& rootName, const std::wstrin
 // Appends one entry per value, the default value included.
 bool EnumerateValues(bool isNt, const std::wstring& rootName, const std::wstring& keyPath,
                      RegistryEntryList& entries);
+
+// Whether the key itself is a registry link (the path above it followed).
+bool IsLinkKey(const std::wstring& rootName, const std::wstring& keyPath);
 
 // While one lives on a thread, the registry tool only reads there: a key that
 // refuses the process is noted as refused and never widened, and the writing

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "assoc/inheritance_rule.h"
+
 namespace tqn {
 
 // Bit set selecting whom GrantFullAccess grants to.
@@ -26,5 +28,17 @@ inline constexpr uint32_t kLargestSavedDescriptor = 0x1FFFF;
 // The size query of a descriptor must fail for want of a buffer and give 1 to
 // 0x1FFFF bytes; anything else is not saved.
 bool IsSavableDescriptorSize(uint32_t queryStatus, uint32_t size);
+
+// The grant GrantFullAccess merges in: KEY_ALL_ACCESS, inheritable by keys
+// below (container and object inherit).
+inline constexpr uint32_t kKeyAllAccess = 0xF003F;
+inline constexpr uint8_t kTemporaryGrantFlags = kObjectInherit | kContainerInherit;
+
+// Whether a DACL carries this program's temporary grants: an allowing entry
+// for Users (S-1-5-32-545) or Everyone (S-1-1-0) with all of KEY_ALL_ACCESS,
+// inheritable by subkeys and objects, applying to the key itself. Such a
+// descriptor is never saved as a key's original: another run (or one that
+// crashed) widened the key, and putting it "back" would keep the grants.
+bool CarriesTemporaryGrants(const std::vector<AclEntry>& dacl);
 
 }  // namespace tqn

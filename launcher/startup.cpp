@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "assoc/association.h"
+#include "assoc/key_security.h"
 #include "config/product_root.h"
 #include "diag/crash_handler.h"
 #include "diag/trace.h"
@@ -65,6 +66,7 @@ int RunLauncher(const std::wstring& commandLine) {
     }
     TraceW(kTraceRootConfirmed);
     InstallCrashHandler();
+    AddCrashCleanup(RestoreEverySavedKeySecurity);  // keys widened at a crash get their descriptors back
 
     const Dispatch dispatch = ChooseDispatch(commandLine);
     {

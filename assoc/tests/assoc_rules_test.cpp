@@ -165,6 +165,32 @@ TEST(SecurityRules, SavableDescriptorSizes) {
     }
 }
 
+// Whether a DACL carries the grants GrantFullAccess merges in.
+TEST(SecurityRules, TemporaryGrantsInADacl) {
+    const std::vector<uint8_t> everyone{1, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0};
+    const std::vector<uint8_t> users{1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 0x21, 2, 0, 0};
+    const std::vector<uint8_t> admins{1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 0x20, 2, 0, 0};
+    constexpr uint8_t CI = kContainerInherit, OI = kObjectInherit, IO = kInheritOnly, ID = kInherited;
+    struct Row { const char* what; AclEntry entry; bool carries; };
+    const Row rows[] = {
+        {"Everyone, full, inheritable", {0, OI | CI, 0xF003F, everyone}, true},
+        {"Users, full, inheritable", {0, OI | CI, 0xF003F, users}, true},
+        {"inherited copy", {0, OI | CI | ID, 0xF003F, everyone}, true},
+        {"more than full", {0, OI | CI, 0xF003F | 0x01000000, users}, true},
+        {"Administrators", {0, OI | CI, 0xF003F, admins}, false},
+        {"denied", {1, OI | CI, 0xF003F, everyone}, false},
+        {"read only", {0, OI | CI, 0x20019, everyone}, false},
+        {"not inheritable", {0, 0, 0xF003F, everyone}, false},
+        {"subkeys only", {0, CI, 0xF003F, everyone}, false},
+        {"inherit-only", {0, OI | CI | IO, 0xF003F, everyone}, false},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(CarriesTemporaryGrants({row.entry}), row.carries) << row.what;
+        EXPECT_EQ(CarriesTemporaryGrants({{0, CI, 0x20019, admins}, row.entry}), row.carries) << row.what;
+    }
+    EXPECT_FALSE(CarriesTemporaryGrants({}));
+}
+
 TEST(AssociationPlan, ConditionsAndKeysOfAnExtension) {
     const auto rows = ExpectedRegistration(L"tqx");
     ASSERT_EQ(rows.size(), 4u);
@@ -177,7 +203,12 @@ TEST(AssociationPlan, ConditionsAndKeysOfAnExtension) {
     EXPECT_EQ(rows[2].expected, L"application/x-msdownload");
     EXPECT_EQ(rows[3].keyPath, L".tqx\\PersistentHandler");
     EXPECT_EQ(rows[3].expected, L"{098f2470-bae0-11cd-b579-08002b30bfeb}");
-    EXPECT_EQ(ExtensionClassKeys(L"tqx"), (std::vector<std::wstring>{L"tqxfile", L"tqx_auto_file"}));
+    using D = std::vector<ClassKeyDeletion>;
+    EXPECT_EQ(ClassKeysToDelete(L"tqx"), (D{{L"HCR", L"tqxfile"}, {L"HCR", L"tqx_auto_file"}}));
+    // The system's class of executables: only the user's copy goes.
+    EXPECT_EQ(ClassKeysToDelete(L"exe"), (D{{L"HCU", L"Software\\Classes\\exefile"}, {L"HCR", L"exe_auto_file"}}));
+    EXPECT_EQ(ClassKeysToDelete(L"ExE"), (D{{L"HCU", L"Software\\Classes\\ExEfile"}, {L"HCR", L"ExE_auto_file"}}));
+    EXPECT_EQ(ClassKeysToDelete(L"exe2"), (D{{L"HCR", L"exe2file"}, {L"HCR", L"exe2_auto_file"}}));
     EXPECT_EQ(ExplorerExtensionKey(L"tqx"),
               L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.tqx");
 }

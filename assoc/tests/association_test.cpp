@@ -9,8 +9,11 @@
 
 #include "assoc/association.h"
 #include "assoc/association_plan.h"
+#include "assoc/registry_key.h"
 #include "assoc/tests/scratch_registry.h"
 #include "platform/process_settings.h"
+#include "platform/scoped_resource.h"
+#include "platform/token_query.h"
 
 namespace tqn {
 namespace {
@@ -213,6 +216,70 @@ TEST_F(AssociationTest, RepairOfAnIntactRegistration) {
     EXPECT_TRUE(IsIntact(kClasses, kExt));  // REG_SZ, exactly the expected text
     EXPECT_FALSE(test::KeyOpens(kUser, std::wstring(kExplorer) + L"\\UserChoice"));
     EXPECT_TRUE(test::KeyOpens(kUser, kExplorer));
+}
+
+// With the extension "exe", ext + "file" is the system's class of
+// executables: the machine's copy (here the classes root) survives byte for
+// byte, the user's copy (a hijack's place) goes with its subtree, and
+// "exe_auto_file" goes as before. The user's "Software\\Classes" is a plain
+// key under Wine and, on Windows, the system's link to the user's classes
+// hive ("<SID>_Classes" under HKEY_USERS, made here for the test); both are
+// rows. (The classes root is the scratch tree: the prefix's own "exefile" is
+// never at stake.)
+TEST_F(AssociationTest, RepairKeepsTheMachinesClassOfExecutables) {
+    const std::vector<std::wstring> machine{L"exefile", L"exefile\\shell", L"exefile\\shell\\open",
+                                            L"exefile\\shell\\open\\command"};
+    const std::wstring hive = ProcessUserSidText() + L"_Classes";
+    ASSERT_FALSE(test::KeyOpens(HKEY_USERS, hive));  // never one of the prefix's own
+    struct HiveCleanup {
+        std::wstring name;
+        ~HiveCleanup() { test::ForceDeleteTree(HKEY_USERS, name); }
+    } cleanup{hive};
+    for (const bool classesLink : {false, true}) {
+        SCOPED_TRACE(classesLink ? "classes link" : "plain classes key");
+        test::ForceDeleteTree(kUser, L"Software");
+        if (classesLink) {
+            test::CreateKey(HKEY_USERS, hive);
+            test::CreateKey(kUser, L"Software");
+            ScopedKey link;
+            ASSERT_EQ(::RegCreateKeyExW(kUser, L"Software\\Classes", 0, nullptr, REG_OPTION_CREATE_LINK,
+                                        KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr, link.Receive(), nullptr), 0);
+            const std::wstring target = L"\\REGISTRY\\USER\\" + hive;
+            ASSERT_EQ(::RegSetValueExW(link.Get(), L"SymbolicLinkValue", 0, REG_LINK,
+                                       reinterpret_cast<const BYTE*>(target.data()),
+                                       static_cast<DWORD>(target.size() * sizeof(wchar_t))), 0);
+        }
+        test::SetString(kClasses, machine[0], L"", L"Application");
+        test::SetString(kClasses, machine[3], L"", L"\"%1\" %*");
+        test::CreateKey(kClasses, L"exe_auto_file\\shell\\open\\command");
+        test::SetString(kUser, L"Software\\Classes\\exefile\\shell\\open\\command", L"",
+                        L"C:\\users\\x\\hook.exe \"%1\"");
+        ASSERT_EQ(test::KeyOpens(HKEY_USERS, hive + L"\\exefile"), classesLink);
+        std::vector<std::pair<Bytes, Bytes>> before;
+        for (const auto& key : machine) {
+            DWORD type = 0;
+            Bytes value;
+            test::RawValue(kClasses, key, L"", type, value);
+            before.emplace_back(Descriptor(kClasses, key), value);
+        }
+        SetExtName(L"exe");
+        RepairExecutableAssociation();
+        for (size_t i = 0; i < machine.size(); ++i) {
+            DWORD type = 0;
+            Bytes value;
+            test::RawValue(kClasses, machine[i], L"", type, value);
+            EXPECT_EQ(std::make_pair(Descriptor(kClasses, machine[i]), value), before[i])
+                << testing::PrintToString(machine[i]);
+        }
+        EXPECT_FALSE(test::KeyOpens(kUser, L"Software\\Classes\\exefile"));
+        EXPECT_TRUE(test::KeyOpens(kUser, L"Software\\Classes"));
+        EXPECT_FALSE(test::KeyOpens(kClasses, L"exe_auto_file"));
+        EXPECT_TRUE(IsIntact(kClasses, L"exe"));
+        // The link alone goes (the hive's key with the cleanup).
+        if (classesLink) {
+            EXPECT_EQ(DeleteKeyItself(kUser, L"Software\\Classes"), 0);
+        }
+    }
 }
 
 // The real classes view, with a made-up extension that is removed afterwards.

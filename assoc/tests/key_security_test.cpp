@@ -7,8 +7,10 @@
 #include <vector>
 
 #include "assoc/key_security.h"
+#include "assoc/registry_key.h"
 #include "assoc/registry_tool.h"
 #include "assoc/tests/scratch_registry.h"
+#include "platform/scoped_resource.h"
 
 namespace tqn {
 namespace {
@@ -28,6 +30,38 @@ const wchar_t* const kGrants[] = {L"(A;OICI;KA;;;BA)", L"(A;OICI;KA;;;SY)", L"(A
 
 class KeySecurityTest : public testing::Test {
 protected:
+    // Runs `count` crash_probes at once with the scratch tree as their
+    // HKEY_CURRENT_USER, released together by the event named last on their
+    // command lines; their exit codes.
+    std::vector<DWORD> RunProbes(const std::wstring& arguments, int count = 1) const {
+        wchar_t self[MAX_PATH] = {};
+        ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+        const std::wstring program = std::wstring(self).substr(0, std::wstring(self).rfind(L'\\') + 1) + L"crash_probe.exe";
+        const std::wstring event = L"Local\\tqn-probes-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+                                   std::to_wstring(::GetTickCount64());
+        ScopedHandle start(::CreateEventW(nullptr, TRUE, FALSE, event.c_str()));
+        std::vector<ScopedHandle> probes(count);
+        for (ScopedHandle& probe : probes) {
+            std::wstring commandLine = L"\"" + program + L"\" " + arguments.substr(0, arguments.find(L' ')) + L" \"" +
+                                       scratch_.Path() + L"\\cu\"" + arguments.substr(arguments.find(L' ')) + L" " + event;
+            STARTUPINFOW startup{};
+            startup.cb = sizeof startup;
+            PROCESS_INFORMATION process{};
+            EXPECT_TRUE(::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                         nullptr, &startup, &process));
+            ScopedHandle thread(process.hThread);
+            probe.Reset(process.hProcess);
+        }
+        ::SetEvent(start.Get());
+        std::vector<DWORD> codes;
+        for (const ScopedHandle& probe : probes) {
+            DWORD code = 98;
+            if (probe && ::WaitForSingleObject(probe.Get(), 60000) == WAIT_OBJECT_0) ::GetExitCodeProcess(probe.Get(), &code);
+            codes.push_back(code);
+        }
+        return codes;
+    }
+
     static void Restrict(const std::wstring& path, const wchar_t* sddl) {
         test::SetSddl(kUser, path, sddl, kAllInfo, READ_CONTROL | WRITE_DAC | WRITE_OWNER);
     }
@@ -166,7 +200,8 @@ TEST_F(KeySecurityTest, FailedUnlockStillRestoresTheKeysAbove) {
     ASSERT_EQ(::RegDeleteKeyW(kUser, L"P\\Q\\X"), 0);  // DELETE is all it grants
 }
 
-// A tree unlock saves an ancestor again for each descendant; restoring last
+// A tree unlock saves each key once: an ancestor it has widened already
+// carries the grants and is not saved again as an original. Restoring last
 // saved first leaves every key as it was.
 TEST_F(KeySecurityTest, TreeUnlockAndReverseRestore) {
     test::CreateKey(kUser, L"T\\A\\A1");
@@ -181,8 +216,7 @@ TEST_F(KeySecurityTest, TreeUnlockAndReverseRestore) {
     for (const auto& key : keys) ExpectAllGrants(key);
     std::vector<std::wstring> order;
     for (const auto& record : saved) order.push_back(record.keyPath);
-    EXPECT_EQ(order, (std::vector<std::wstring>{L"T", L"T", L"T\\A", L"T", L"T\\A", L"T\\A\\A1", L"T",
-                                                L"T\\B"}));
+    EXPECT_EQ(order, keys);
     RestoreKeySecurityInReverse(kNt, saved);
     EXPECT_TRUE(saved.empty());
     for (size_t i = 0; i < keys.size(); ++i) EXPECT_EQ(Descriptor(kUser, keys[i]), before[i]) << i;
@@ -222,6 +256,73 @@ TEST_F(KeySecurityTest, GrantWithNoTrusteeFails) {
     EXPECT_TRUE(GrantFullAccess(kNt, key.Get(), kTrusteeEveryone));
     EXPECT_NE(SddlOf(L"G").find(L"(A;OICI;KA;;;WD)"), std::wstring::npos);
     EXPECT_EQ(SddlOf(L"G").find(L"(A;OICI;KA;;;BU)"), std::wstring::npos);  // only whom the mask names
+}
+
+// A crash while a key is widened: the crash handler puts back what the live
+// restore lists hold, so after the process the key's owner, group and DACL
+// are byte for byte the saved ones. (The probe writes no dump.)
+TEST_F(KeySecurityTest, ACrashWhileWidenedRestoresTheKey) {
+    test::CreateKey(kUser, L"C\\Sub");
+    Restrict(L"C", L"O:BAG:SYD:P(A;;KA;;;SY)(A;;KR;;;BA)");
+    const Bytes before = Descriptor(kUser, L"C");
+    EXPECT_EQ(RunProbes(L"widen C"), std::vector<DWORD>{0});  // 4: nothing was widened, so nothing is shown
+    EXPECT_EQ(Descriptor(kUser, L"C"), before) << SddlOf(L"C");
+}
+
+// Several processes at once over one key that must be widened (readable,
+// not deletable, holding a subkey): the unlock is serialised between them
+// and no process saves another's grants as an original, so after every
+// round both keys carry exactly their former descriptors.
+TEST_F(KeySecurityTest, UnlocksInSeveralProcessesAtOnceRestoreEveryKey) {
+    test::CreateKey(kUser, L"R\\Sub");
+    for (const wchar_t* key : {L"R", L"R\\Sub"}) Restrict(key, L"O:BAG:SYD:P(A;;KA;;;SY)(A;;KR;;;WD)");
+    const Bytes key = Descriptor(kUser, L"R"), sub = Descriptor(kUser, L"R\\Sub");
+    for (int round = 0; round < 8; ++round) {
+        EXPECT_EQ(RunProbes(L"race R 3", 6), std::vector<DWORD>(6, 0));
+        EXPECT_EQ(Descriptor(kUser, L"R"), key) << "round " << round << " " << SddlOf(L"R");
+        EXPECT_EQ(Descriptor(kUser, L"R\\Sub"), sub) << "round " << round << " " << SddlOf(L"R\\Sub");
+        EXPECT_TRUE(test::KeyOpens(kUser, L"R\\Sub"));
+    }
+}
+
+// While another process holds the unlock mutex, an unlock waits for it in
+// vain and widens nothing: a key that refuses reading stays unread. (Its
+// subkey keeps the deletion from succeeding without a widening.) The mutex
+// lets a user who is no administrator wait for it and release it. (That
+// such a user gets no more unless it made the mutex, Wine cannot show: it
+// gives the owner its implicit rights whatever the OWNER RIGHTS entry says.)
+TEST_F(KeySecurityTest, AnUnlockThatCannotHaveTheMutexWidensNothing) {
+    test::CreateKey(kUser, L"H\\Sub");
+    Restrict(L"H", L"O:BAG:SYD:P(A;;KA;;;SY)");
+    const Bytes before = Descriptor(kUser, L"H");
+    SecurityRestoreList held;
+    ASSERT_TRUE(held.HoldUnlockMutex());
+    EXPECT_EQ(RunProbes(L"race H 1"), std::vector<DWORD>{1});  // 0: it was widened and read
+    EXPECT_EQ(Descriptor(kUser, L"H"), before) << SddlOf(L"H");
+
+    // What a plain user's token (Administrators deny-only) is granted.
+    ScopedHandle mutex(::OpenMutexW(READ_CONTROL, FALSE, kUnlockMutexName));
+    ASSERT_TRUE(mutex);
+    DWORD size = 0;
+    ::GetKernelObjectSecurity(mutex.Get(), kAllInfo, nullptr, 0, &size);
+    Bytes descriptor(size);
+    ASSERT_TRUE(::GetKernelObjectSecurity(mutex.Get(), kAllInfo, descriptor.data(), size, &size));
+    ScopedHandle process, restricted, user;
+    ASSERT_TRUE(::OpenProcessToken(::GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, process.Receive()));
+    BYTE admins[SECURITY_MAX_SID_SIZE];
+    DWORD sidSize = sizeof admins;
+    ASSERT_TRUE(::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, admins, &sidSize));
+    SID_AND_ATTRIBUTES disable{admins, 0};
+    ASSERT_TRUE(::CreateRestrictedToken(process.Get(), 0, 1, &disable, 0, nullptr, 0, nullptr, restricted.Receive()));
+    ASSERT_TRUE(::DuplicateToken(restricted.Get(), SecurityImpersonation, user.Receive()));
+    GENERIC_MAPPING mapping{STANDARD_RIGHTS_READ | MUTANT_QUERY_STATE, STANDARD_RIGHTS_WRITE,
+                            STANDARD_RIGHTS_EXECUTE | SYNCHRONIZE, MUTEX_ALL_ACCESS};
+    PRIVILEGE_SET privileges{};
+    DWORD privilegesSize = sizeof privileges, granted = 0;
+    BOOL status = FALSE;
+    ASSERT_TRUE(::AccessCheck(descriptor.data(), user.Get(), SYNCHRONIZE | MUTEX_MODIFY_STATE, &mapping, &privileges,
+                              &privilegesSize, &granted, &status));
+    EXPECT_TRUE(status) << test::Sddl(descriptor);
 }
 
 // Two records for one key: both written in order, the later one stays.

@@ -2,7 +2,6 @@
 // the link key goes (or is left alone), its target never changes.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -18,61 +17,48 @@ namespace {
 
 using test::Bytes;
 using test::Descriptor;
+using test::MakeLink;
 
 constexpr bool kNt = true;
 const HKEY kUser = HKEY_CURRENT_USER;
-
-// The kernel's name of an open key ("\REGISTRY\USER\...").
-std::wstring KernelName(HKEY root, const std::wstring& path) {
-    using NtQueryKeyFn = LONG(NTAPI*)(HANDLE, int, void*, ULONG, ULONG*);
-    const auto query = reinterpret_cast<NtQueryKeyFn>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryKey")));
-    ScopedKey key;
-    if (query == nullptr || ::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.Receive()) != 0) return L"";
-    alignas(ULONG) unsigned char buffer[4096] = {};
-    ULONG size = 0;
-    constexpr int kKeyNameInformation = 3;
-    if (query(key.Get(), kKeyNameInformation, buffer, sizeof buffer, &size) < 0) return L"";
-    ULONG length = 0;
-    std::memcpy(&length, buffer, sizeof length);
-    return std::wstring(reinterpret_cast<const wchar_t*>(buffer + sizeof(ULONG)), length / sizeof(wchar_t));
-}
-
-// Makes root\link a registry link to root\target.
-void MakeLink(HKEY root, const std::wstring& link, const std::wstring& target) {
-    const std::wstring name = KernelName(root, target);
-    ASSERT_FALSE(name.empty());
-    ScopedKey key;
-    ASSERT_EQ(::RegCreateKeyExW(root, link.c_str(), 0, nullptr, REG_OPTION_CREATE_LINK, KEY_ALL_ACCESS | KEY_CREATE_LINK,
-                                nullptr, key.Receive(), nullptr),
-              0);
-    ASSERT_EQ(::RegSetValueExW(key.Get(), L"SymbolicLinkValue", 0, REG_LINK,
-                               reinterpret_cast<const BYTE*>(name.data()),
-                               static_cast<DWORD>(name.size() * sizeof(wchar_t))),
-              0);
-    ASSERT_EQ(IsRegistryLink(root, link), true);
-}
 
 // A target worth protecting: values, a subkey with a value, and a descriptor
 // of its own; everything about it as bytes, to compare before and after.
 struct TargetSnapshot {
     Bytes descriptor, childDescriptor, value, childValue;
     DWORD type = 0, childType = 0;
+    std::vector<std::wstring> valueNames, childValueNames, subkeys;
     bool operator==(const TargetSnapshot&) const = default;
 };
 
-void MakeTarget(HKEY root, const std::wstring& path) {
+std::vector<std::wstring> ValueNames(HKEY root, const std::wstring& path) {
+    std::vector<std::wstring> names;
+    ScopedKey key;
+    if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.Receive()) != 0) return names;
+    wchar_t name[256];
+    for (DWORD index = 0;; ++index) {
+        DWORD length = 256;
+        if (::RegEnumValueW(key.Get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) != 0) break;
+        names.emplace_back(name, length);
+    }
+    return names;
+}
+
+void MakeTarget(HKEY root, const std::wstring& path, const std::wstring& child = L"Child") {
     test::SetString(root, path, L"", L"precious");
-    test::SetString(root, path + L"\\Child", L"kept", L"also precious");
+    test::SetString(root, path + L"\\" + child, L"kept", L"also precious");
     test::SetSddl(root, path, L"D:P(A;CI;KA;;;BA)(A;CI;KR;;;WD)", DACL_SECURITY_INFORMATION, WRITE_DAC);
 }
 
-TargetSnapshot Snapshot(HKEY root, const std::wstring& path) {
+TargetSnapshot Snapshot(HKEY root, const std::wstring& path, const std::wstring& child = L"Child") {
     TargetSnapshot s;
     s.descriptor = Descriptor(root, path);
-    s.childDescriptor = Descriptor(root, path + L"\\Child");
+    s.childDescriptor = Descriptor(root, path + L"\\" + child);
     test::RawValue(root, path, L"", s.type, s.value);
-    test::RawValue(root, path + L"\\Child", L"kept", s.childType, s.childValue);
+    test::RawValue(root, path + L"\\" + child, L"kept", s.childType, s.childValue);
+    s.valueNames = ValueNames(root, path);
+    s.childValueNames = ValueNames(root, path + L"\\" + child);
+    s.subkeys = test::SubkeyNames(root, path);
     return s;
 }
 
@@ -80,14 +66,14 @@ class RegistryLinkTest : public testing::Test {
 protected:
     void TearDown() override {
         // Links first: a tree deletion would otherwise meet them.
-        for (const std::wstring& link : links_) DeleteKeyItself(kUser, link);
+        for (const auto& [root, link] : links_) DeleteKeyItself(root, link);
     }
-    void Link(const std::wstring& link, const std::wstring& target) {
-        links_.push_back(link);
-        MakeLink(kUser, link, target);
+    void Link(const std::wstring& link, const std::wstring& target, HKEY root = kUser) {
+        links_.emplace_back(root, link);
+        MakeLink(root, link, target, kUser);
     }
     test::ScratchRegistry scratch_;
-    std::vector<std::wstring> links_;
+    std::vector<std::pair<HKEY, std::wstring>> links_;
 };
 
 // Deleting a link key, alone or with the tree it is in, deletes the link and
@@ -136,20 +122,47 @@ TEST_F(RegistryLinkTest, NothingReachedThroughALinkIsDeletedOrWidened) {
     EXPECT_EQ(IsRegistryLink(kUser, L"Link"), true);
 }
 
-// The repair removes the user's Explorer overrides; made links, they go and
-// what they point to stays.
-TEST_F(RegistryLinkTest, RepairWithOverridesMadeLinks) {
+// The repair meets a link where it removes the user's Explorer overrides
+// (the link goes) or where it writes the registration (nothing is written
+// through it); either way the target stays as it was, byte for byte.
+TEST_F(RegistryLinkTest, RepairWithItsKeysMadeLinks) {
     const std::wstring extension = L"tqnlink";
     const std::wstring explorer = ExplorerExtensionKey(extension);
-    MakeTarget(kUser, L"Target");
-    const TargetSnapshot before = Snapshot(kUser, L"Target");
-    test::CreateKey(kUser, explorer);
-    Link(explorer + L"\\UserChoice", L"Target");
-    Link(explorer + L"\\OpenWithProgids", L"Target");
-    RepairExecutableAssociation(kNt, extension);
-    EXPECT_FALSE(IsRegistryLink(kUser, explorer + L"\\UserChoice").has_value());
-    EXPECT_FALSE(IsRegistryLink(kUser, explorer + L"\\OpenWithProgids").has_value());
-    EXPECT_EQ(Snapshot(kUser, L"Target"), before);
+    const struct {
+        const char* what;
+        HKEY root;
+        std::wstring link;
+        std::wstring targetChild;  // named so that the repair would reach it through the link
+        bool linkGoes;
+    } rows[] = {
+        {"UserChoice", kUser, explorer + L"\\UserChoice", L"Child", true},
+        {"OpenWithProgids", kUser, explorer + L"\\OpenWithProgids", L"Child", true},
+        {"OpenWithList", kUser, explorer + L"\\OpenWithList", L"Child", true},
+        {"the extension's Explorer key", kUser, explorer, L"OpenWithList", true},
+        {"the extension's class key", HKEY_CLASSES_ROOT, L".tqnlink", L"PersistentHandler", false},
+        {"its PersistentHandler", HKEY_CLASSES_ROOT, L".tqnlink\\PersistentHandler", L"Child", false},
+        // Wine's classes root shows the machine's classes only; Windows writes
+        // to the user's copy of a key when there is one.
+        {"the user's copy of the class key", kUser, L"Software\\Classes\\.tqnlink", L"PersistentHandler", false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        test::ForceDeleteTree(kUser, L"Target");
+        MakeTarget(kUser, L"Target", row.targetChild);
+        const TargetSnapshot before = Snapshot(kUser, L"Target", row.targetChild);
+        ASSERT_FALSE(before.value.empty());
+        test::CreateKey(kUser, explorer.substr(0, explorer.rfind(L'\\')));
+        test::CreateKey(kUser, L"Software\\Classes");
+        if (row.link != explorer) test::CreateKey(kUser, explorer);
+        if (row.link != L".tqnlink") test::CreateKey(HKEY_CLASSES_ROOT, L".tqnlink");
+        Link(row.link, L"Target", row.root);
+        RepairExecutableAssociation(kNt, extension);
+        EXPECT_EQ(Snapshot(kUser, L"Target", row.targetChild), before);
+        EXPECT_EQ(IsRegistryLink(row.root, row.link).has_value(), !row.linkGoes);
+        DeleteKeyItself(row.root, row.link);
+        test::ForceDeleteTree(kUser, explorer);
+        test::ForceDeleteTree(HKEY_CLASSES_ROOT, L".tqnlink");
+    }
 }
 
 // Keys created while a key above them carries the temporary grants get what

@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
 #include <cwchar>
 
+#include "assoc/registry_key.h"
 #include "platform/scoped_resource.h"
 
 namespace tqn::test {
@@ -208,6 +210,37 @@ void SweepStaleExtensions() {
         if (start == std::wstring::npos) continue;
         if (IsStaleName(name.substr(start + prefix.size()))) ForceDeleteTree(HKEY_CLASSES_ROOT, name);
     }
+}
+
+// The kernel's name of an open key ("\REGISTRY\USER\...").
+std::wstring KernelName(HKEY root, const std::wstring& path) {
+    using NtQueryKeyFn = LONG(NTAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+    const auto query = reinterpret_cast<NtQueryKeyFn>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryKey")));
+    ScopedKey key;
+    if (query == nullptr || ::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.Receive()) != 0) return L"";
+    alignas(ULONG) unsigned char buffer[4096] = {};
+    ULONG size = 0;
+    constexpr int kKeyNameInformation = 3;
+    if (query(key.Get(), kKeyNameInformation, buffer, sizeof buffer, &size) < 0) return L"";
+    ULONG length = 0;
+    std::memcpy(&length, buffer, sizeof length);
+    return std::wstring(reinterpret_cast<const wchar_t*>(buffer + sizeof(ULONG)), length / sizeof(wchar_t));
+}
+
+// Makes root\link a registry link to targetRoot\target (root's by default).
+void MakeLink(HKEY root, const std::wstring& link, const std::wstring& target, HKEY targetRoot) {
+    const std::wstring name = KernelName(targetRoot != nullptr ? targetRoot : root, target);
+    ASSERT_FALSE(name.empty());
+    ScopedKey key;
+    ASSERT_EQ(::RegCreateKeyExW(root, link.c_str(), 0, nullptr, REG_OPTION_CREATE_LINK, KEY_ALL_ACCESS | KEY_CREATE_LINK,
+                                nullptr, key.Receive(), nullptr),
+              0);
+    ASSERT_EQ(::RegSetValueExW(key.Get(), L"SymbolicLinkValue", 0, REG_LINK,
+                               reinterpret_cast<const BYTE*>(name.data()),
+                               static_cast<DWORD>(name.size() * sizeof(wchar_t))),
+              0);
+    ASSERT_EQ(IsRegistryLink(root, link), true);
 }
 
 }  // namespace tqn::test

@@ -58,4 +58,9 @@ void ForceDeleteTree(HKEY root, const std::wstring& path);
 std::wstring UniqueExtension();
 void SweepStaleExtensions();
 
+// The kernel's name of an open key ("\REGISTRY\USER\..."); empty when it cannot be read.
+std::wstring KernelName(HKEY root, const std::wstring& path);
+// Makes root\link a registry link to targetRoot\target (root's by default).
+void MakeLink(HKEY root, const std::wstring& link, const std::wstring& target, HKEY targetRoot = nullptr);
+
 }  // namespace tqn::test

@@ -69,6 +69,29 @@ OverrideFacts GatherOverrides(bool isNt, const std::wstring& extension, const Sc
     return overrides;
 }
 
+// Every key the repair reads, writes or deletes, as the roots it names them under.
+std::vector<std::wstring> LinkedRepairKeys(const std::wstring& extension) {
+    const std::wstring key = L"." + extension;
+    std::vector<std::pair<std::wstring, std::wstring>> keys = {
+        {kClassesRootName, key},
+        {kClassesRootName, key + L"\\PersistentHandler"},
+        {kCurrentUserRootName, L"Software\\Classes\\" + key},
+        {kCurrentUserRootName, L"Software\\Classes\\" + key + L"\\PersistentHandler"},
+    };
+    for (const ClassKeyDeletion& deletion : ClassKeysToDelete(extension)) {
+        keys.emplace_back(deletion.rootName, deletion.keyPath);
+    }
+    const std::wstring explorer = ExplorerExtensionKey(extension);
+    for (const wchar_t* below : {L"", L"\\UserChoice", L"\\OpenWithProgids", L"\\OpenWithList"}) {
+        keys.emplace_back(kCurrentUserRootName, explorer + below);
+    }
+    std::vector<std::wstring> links;
+    for (const auto& [rootName, path] : keys) {
+        if (IsLinkKey(rootName, path)) links.push_back(CanonicalRootName(rootName, false) + L"\\" + path);
+    }
+    return links;
+}
+
 }  // namespace
 
 AssociationFacts GatherAssociation(const std::wstring& extension, const ScopedRegistryReadOnly& readOnly) {
@@ -89,6 +112,7 @@ AssociationFacts GatherAssociation(const std::wstring& extension, const ScopedRe
         facts.conditions.push_back(std::move(condition));
     }
     facts.overrides = GatherOverrides(isNt, extension, readOnly);
+    facts.links = LinkedRepairKeys(extension);
     return facts;
 }
 

@@ -90,6 +90,9 @@ struct AssociationFacts {
     bool intact = true;      // the launcher's verdict
     std::vector<ConditionFacts> conditions;
     OverrideFacts overrides;
+    // Keys the repair touches that are registry links ("HKEY_CURRENT_USER\..."):
+    // the repair removes such a link or leaves it, never acts through it.
+    std::vector<std::wstring> links;
 };
 
 struct UninstallFacts {

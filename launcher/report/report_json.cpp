@@ -203,6 +203,9 @@ void WriteAssociation(JsonWriter& json, const AssociationFacts& association) {
     WriteValues(json, L"openWithList", o.openWithList);
     json.Flag(L"refused", o.refused);
     json.Close(L'}');
+    json.Open(L"links", L'[');
+    for (const std::wstring& link : association.links) json.Text(nullptr, link);
+    json.Close(L']');
     json.Close(L'}');
 }
 

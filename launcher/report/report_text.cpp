@@ -193,6 +193,10 @@ void AddAssociation(Lines& out, const AssociationFacts& association) {
     out.Add(L"Association of \"." + association.extension + L"\": " + (association.intact ? L"intact" : L"damaged"));
     out.Add(L"  conditions:");
     for (const ConditionFacts& c : association.conditions) out.Add(ConditionLine(c));
+    if (!association.links.empty()) {
+        out.Add(L"  registry links among the keys the repair touches (removed or left, never acted through):");
+        for (const std::wstring& link : association.links) out.Add(L"    " + link);
+    }
     const OverrideFacts& o = association.overrides;
     out.Add(L"  the user's Explorer overrides (HKEY_CURRENT_USER\\" + o.keyPath + L"):" +
             (o.refused ? L" a key refuses reading" : L""));

@@ -10,6 +10,8 @@
 #include <map>
 #include <memory>
 
+#include "assoc/registry_key.h"
+#include "assoc/tests/scratch_registry.h"
 #include "crypt/utf8_codec.h"
 #include "environment/global_data.h"
 #include "launcher/report/tests/json_reader.h"
@@ -195,6 +197,25 @@ TEST_F(LaunchReport, ProductStates) {
                  EXPECT_TRUE(::CreateHardLinkW((p.Path() + name).c_str(), (p.Path() + L"\\victim.txt").c_str(), nullptr));
              }
              return std::make_shared<StoredProductFolder>(installed.Path());
+         }},
+        {"a link among the keys the repair touches", ProductOptions().Registered(true), 0,
+         [](const TestProduct& p, const ReportRun& r) {
+             const std::string link = "HKEY_CURRENT_USER\\" + Utf8(p.ExplorerKey()) + "\\OpenWithList";
+             ASSERT_EQ(r.json["association"]["links"].items.size(), 1u);
+             EXPECT_EQ(r.json["association"]["links"][0].text, link);
+             EXPECT_TRUE(Says(r.text, "(removed or left, never acted through):\n    " + link + "\n")) << r.text;
+         },
+         [](const TestProduct& p) -> std::shared_ptr<void> {
+             const std::wstring target = L"Software\\tqn-report-" + NewGuidText();
+             const std::wstring link = p.ExplorerKey() + L"\\OpenWithList";
+             tqn::test::SetString(HKEY_CURRENT_USER, target, L"a", L"notepad.exe");
+             tqn::test::CreateKey(HKEY_CURRENT_USER, p.ExplorerKey());
+             tqn::test::MakeLink(HKEY_CURRENT_USER, link, target);
+             // The link goes as itself, before the product's cleanup could follow it.
+             return std::shared_ptr<void>(nullptr, [target, link](void*) {
+                 EXPECT_EQ(tqn::DeleteKeyItself(HKEY_CURRENT_USER, link), ERROR_SUCCESS);
+                 ::RegDeleteTreeW(HKEY_CURRENT_USER, target.c_str());
+             });
          }},
     };
     for (const auto& row : rows) {
