@@ -47,20 +47,24 @@ if(TQN_TEST_CA)
 endif()
 
 # The signing time written into each signature: the build's, not the clock's,
-# so that a rebuild of one commit signs to the same bytes.
-# SOURCE_DATE_EPOCH when set, else the time of the checked-out commit.
-set(TQN_SIGNING_TIME "$ENV{SOURCE_DATE_EPOCH}")
-if(NOT TQN_SIGNING_TIME)
+# so that a rebuild of one commit signs to the same bytes. TQN_SIGNING_TIME
+# when given, else SOURCE_DATE_EPOCH, else the time of the checked-out commit.
+set(TQN_SIGNING_TIME "" CACHE STRING "Unix time written into the signatures (empty: SOURCE_DATE_EPOCH, else the commit's time)")
+set(_tqn_signing_time "${TQN_SIGNING_TIME}")
+if(NOT _tqn_signing_time)
+  set(_tqn_signing_time "$ENV{SOURCE_DATE_EPOCH}")
+endif()
+if(NOT _tqn_signing_time)
   execute_process(COMMAND git -C ${CMAKE_SOURCE_DIR} log -1 --format=%ct
-                  OUTPUT_VARIABLE TQN_SIGNING_TIME OUTPUT_STRIP_TRAILING_WHITESPACE
+                  OUTPUT_VARIABLE _tqn_signing_time OUTPUT_STRIP_TRAILING_WHITESPACE
                   RESULT_VARIABLE _tqn_git_status ERROR_QUIET)
   if(NOT _tqn_git_status EQUAL 0)
-    set(TQN_SIGNING_TIME "")
+    set(_tqn_signing_time "")
   endif()
 endif()
-if(NOT TQN_SIGNING_TIME MATCHES "^[0-9]+$")
-  message(WARNING "No SOURCE_DATE_EPOCH and no git checkout: signatures carry the clock's time")
-  set(TQN_SIGNING_TIME "")
+if(NOT _tqn_signing_time MATCHES "^[0-9]+$")
+  message(WARNING "No signing time (TQN_SIGNING_TIME, SOURCE_DATE_EPOCH, a git checkout): signatures carry the clock's")
+  set(_tqn_signing_time "")
 endif()
 
 set(_tqn_cert_script ${CMAKE_SOURCE_DIR}/scripts/make-test-certs.sh)
@@ -101,8 +105,8 @@ function(_tqn_sign_command signer in out nest out_var)
     list(APPEND cmd -nest)
   endif()
   list(APPEND cmd -certs ${chain} -key ${key} -h sha256)
-  if(TQN_SIGNING_TIME)
-    list(APPEND cmd -time ${TQN_SIGNING_TIME})
+  if(_tqn_signing_time)
+    list(APPEND cmd -time ${_tqn_signing_time})
   endif()
   list(APPEND cmd -in ${in} -out ${out})
   set(${out_var} ${cmd} PARENT_SCOPE)

@@ -11,7 +11,7 @@
 # every file is the same. Both builds sign with one test CA, made once here
 # (TQN_TEST_CA); --two-cas lets each build make its own, and then says which
 # files differ only in their signatures. Nothing comes from ccache, and the
-# signing time is the commit's time (SOURCE_DATE_EPOCH).
+# signing time is the commit's time (TQN_SIGNING_TIME).
 set -eu
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
@@ -80,8 +80,10 @@ if [ -n "$first" ]; then
 fi
 
 commit=$(git -C "$root" rev-parse --verify "$rev^{commit}")
-SOURCE_DATE_EPOCH=$(git -C "$root" log -1 --format=%ct "$commit")
-export SOURCE_DATE_EPOCH
+signing_time=$(git -C "$root" log -1 --format=%ct "$commit")
+# The signing time goes in by name, and SOURCE_DATE_EPOCH stays unset: the
+# linker would take its time stamp from it, and hide a link that needs one.
+unset SOURCE_DATE_EPOCH
 # A compiler cache would hide a compiler whose output varies.
 export CCACHE_DISABLE=1
 
@@ -105,7 +107,8 @@ build() {  # tree
   git -C "$root" archive "$commit" | tar -x -C "$tree/src"
   echo "== building $commit in $tree ($(date -u +%T))" >&2
   if ! { cmake -S "$tree/src" -B "$tree/build" -DCMAKE_BUILD_TYPE=Release \
-           -DCMAKE_TOOLCHAIN_FILE="$tree/src/cmake/mingw-w64-x86_64.cmake" &&
+           -DCMAKE_TOOLCHAIN_FILE="$tree/src/cmake/mingw-w64-x86_64.cmake" \
+           -DTQN_SIGNING_TIME="$signing_time" &&
          cmake --build "$tree/build" -j "$jobs" --target demo_product; } >"$tree/build.log" 2>&1; then
     tail -n 40 "$tree/build.log" >&2
     echo "reproduce: the build in $tree failed (log: $tree/build.log)" >&2
