@@ -70,15 +70,20 @@ bool SkinStringTable::Initialize() {
     published = published && name[0] != L'\0';
 
     // The buffer's own length field is checked against the object before a
-    // view of that length is mapped. A buffer that is not there gives a table
-    // without texts (it is not created: nobody would fill it).
+    // view of that length is mapped, both through one handle: whatever
+    // carries the name by then is not what is read. A buffer that is not
+    // there gives a table without texts (it is not created: nobody would
+    // fill it).
     uint64_t claimedLength = 0, objectSize = 0;
+    ScopedHandle buffer;
+    if (published) buffer.Reset(::OpenFileMappingW(FILE_MAP_READ, FALSE, name.data()));
     if (!published) {
         // nothing to map
-    } else if (!ReadMappingHeader(name.data(), claimedLength, objectSize)) {
+    } else if (!buffer) {
         initialized_ = ::GetLastError() == ERROR_FILE_NOT_FOUND;
-    } else if (SkinBufferSizeAcceptable(claimedLength, objectSize) &&
-               view_.MapShared(static_cast<size_t>(claimedLength + 8), false, name.data())) {
+    } else if (ReadOpenMappingHeader(buffer.Get(), claimedLength, objectSize) &&
+               SkinBufferSizeAcceptable(claimedLength, objectSize) &&
+               view_.MapOpened(std::move(buffer), static_cast<size_t>(claimedLength + 8))) {
         const std::span<uint8_t> bytes = view_.Bytes();
         layout_ = ReadSkinLayout({bytes.data(), bytes.size()});
         initialized_ = true;
