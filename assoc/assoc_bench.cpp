@@ -13,7 +13,7 @@
 #include "assoc/association.h"
 #include "assoc/association_plan.h"
 #include "assoc/registry_tool.h"
-#include "launcher/process_settings.h"
+#include "platform/process_settings.h"
 #include "platform/os_info.h"
 
 namespace {

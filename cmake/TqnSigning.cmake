@@ -12,7 +12,8 @@
 #
 # Functions (an <output> that is relative lands in <build>/signed/):
 #   tqn_sign_target(<target> <signer>)
-#       signs the target's own file in place after every link.
+#       signs the target's own file in place after every link; the file as
+#       linked stays in <build>/unsigned/.
 #   tqn_add_signed_copy(<target> <signer> <output> [FOR <consumers...>])
 #   tqn_add_unsigned_copy(<target> <output> [FOR <consumers...>])
 #   tqn_add_tampered_copy(<target> <signer> <output> [FOR <consumers...>])
@@ -33,14 +34,44 @@ endif()
 
 set(TQN_TESTCA_DIR ${CMAKE_BINARY_DIR}/testca CACHE INTERNAL "Test CA and signer certificates")
 set(TQN_SIGNED_DIR ${CMAKE_BINARY_DIR}/signed CACHE INTERNAL "Signed copies of kit modules")
+set(TQN_UNSIGNED_DIR ${CMAKE_BINARY_DIR}/unsigned CACHE INTERNAL "Targets signed in place, as linked")
 set(TQN_SIGNERS brennick halvreth brennick_upper halvreth_lower brennick_nodot brennick_labs
     thirdparty selfsigned CACHE INTERNAL "Test signer ids")
+
+# A CA folder made earlier by make-test-certs.sh, copied instead of a new CA:
+# two builds that share it sign to the same bytes.
+set(TQN_TEST_CA "$ENV{TQN_TEST_CA}" CACHE PATH "Test CA folder to sign with (empty: make one)")
+set(_tqn_ca_inputs)
+if(TQN_TEST_CA)
+  set(_tqn_ca_inputs ${TQN_TEST_CA}/ca.pem ${TQN_TEST_CA}/brennick.key)
+endif()
+
+# The signing time written into each signature: the build's, not the clock's,
+# so that a rebuild of one commit signs to the same bytes. TQN_SIGNING_TIME
+# when given, else SOURCE_DATE_EPOCH, else the time of the checked-out commit.
+set(TQN_SIGNING_TIME "" CACHE STRING "Unix time written into the signatures (empty: SOURCE_DATE_EPOCH, else the commit's time)")
+set(_tqn_signing_time "${TQN_SIGNING_TIME}")
+if(NOT _tqn_signing_time)
+  set(_tqn_signing_time "$ENV{SOURCE_DATE_EPOCH}")
+endif()
+if(NOT _tqn_signing_time)
+  execute_process(COMMAND git -C ${CMAKE_SOURCE_DIR} log -1 --format=%ct
+                  OUTPUT_VARIABLE _tqn_signing_time OUTPUT_STRIP_TRAILING_WHITESPACE
+                  RESULT_VARIABLE _tqn_git_status ERROR_QUIET)
+  if(NOT _tqn_git_status EQUAL 0)
+    set(_tqn_signing_time "")
+  endif()
+endif()
+if(NOT _tqn_signing_time MATCHES "^[0-9]+$")
+  message(WARNING "No signing time (TQN_SIGNING_TIME, SOURCE_DATE_EPOCH, a git checkout): signatures carry the clock's")
+  set(_tqn_signing_time "")
+endif()
 
 set(_tqn_cert_script ${CMAKE_SOURCE_DIR}/scripts/make-test-certs.sh)
 add_custom_command(
   OUTPUT ${TQN_TESTCA_DIR}/stamp
-  COMMAND bash ${_tqn_cert_script} ${TQN_TESTCA_DIR}
-  DEPENDS ${_tqn_cert_script}
+  COMMAND ${CMAKE_COMMAND} -E env TQN_TEST_CA=${TQN_TEST_CA} bash ${_tqn_cert_script} ${TQN_TESTCA_DIR}
+  DEPENDS ${_tqn_cert_script} ${_tqn_ca_inputs}
   COMMENT "Making the test signing CA and certificates"
   VERBATIM)
 add_custom_target(tqn_test_certs ALL DEPENDS ${TQN_TESTCA_DIR}/stamp)
@@ -73,7 +104,11 @@ function(_tqn_sign_command signer in out nest out_var)
   if(nest)
     list(APPEND cmd -nest)
   endif()
-  list(APPEND cmd -certs ${chain} -key ${key} -h sha256 -in ${in} -out ${out})
+  list(APPEND cmd -certs ${chain} -key ${key} -h sha256)
+  if(_tqn_signing_time)
+    list(APPEND cmd -time ${_tqn_signing_time})
+  endif()
+  list(APPEND cmd -in ${in} -out ${out})
   set(${out_var} ${cmd} PARENT_SCOPE)
 endfunction()
 
@@ -111,6 +146,8 @@ function(tqn_sign_target target signer)
   set(file $<TARGET_FILE:${target}>)
   _tqn_sign_command(${signer} ${file} ${file}.signed OFF cmd)
   add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${TQN_UNSIGNED_DIR}
+    COMMAND ${CMAKE_COMMAND} -E copy ${file} ${TQN_UNSIGNED_DIR}/$<TARGET_FILE_NAME:${target}>
     COMMAND ${CMAKE_COMMAND} -E rm -f ${file}.signed
     COMMAND ${cmd}
     COMMAND ${CMAKE_COMMAND} -E rename ${file}.signed ${file}

@@ -7,7 +7,7 @@
 #include "diag/trace.h"
 #include "launcher/file_information.h"
 #include "launcher/launch_decisions.h"
-#include "launcher/process_settings.h"
+#include "platform/process_settings.h"
 #include "platform/token_query.h"
 #include "platform/os_info.h"
 #include "platform/scoped_resource.h"

@@ -12,7 +12,7 @@
 #include "launcher/dispatch.h"
 #include "launcher/elevation.h"
 #include "launcher/process_launch.h"
-#include "launcher/process_settings.h"
+#include "platform/process_settings.h"
 #include "launcher/relaunch.h"
 #include "launcher/uninstall_guard.h"
 #include "platform/module_path.h"

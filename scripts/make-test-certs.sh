@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Makes a throwaway code-signing test CA and its leaf certificates in the given
 # folder (a build tree's testca/), for signing the kit's modules at build time.
-# Keys never leave that folder; every build tree makes its own.
+# Keys never leave that folder; every build tree makes its own, unless
+# TQN_TEST_CA names a folder this script made earlier: then that CA and its
+# certificates are copied (two builds signing with one CA give the same bytes).
 #
 #   make-test-certs.sh <folder>
 #
@@ -10,6 +12,8 @@
 # "selfsigned" carries the first accepted name but chains to nothing.
 set -eu
 out=${1:?folder}
+from=
+if [ -n "${TQN_TEST_CA:-}" ]; then from=$(cd "$TQN_TEST_CA" && pwd); fi
 mkdir -p "$out"
 umask 077
 cd "$out"
@@ -24,6 +28,22 @@ brennick_labs|Brennick Corp. Labs
 thirdparty|Orrin Tools Ltd.'
 
 days=3650
+
+if [ -n "$from" ]; then
+  [ "$from" != "$(pwd)" ] || { echo "make-test-certs: TQN_TEST_CA is the output folder" >&2; exit 1; }
+  for id in ca $(cut -d'|' -f1 <<<"$signers") selfsigned; do
+    files="$id.key $id.pem"
+    [ "$id" = ca ] && files="$files ca.der" || files="$files $id-chain.pem"
+    for f in $files; do
+      [ -f "$from/$f" ] || { echo "make-test-certs: $from/$f is missing" >&2; exit 1; }
+      cp "$from/$f" "$f"
+    done
+  done
+  chmod 600 ./*.key
+  chmod 644 ./*.pem ca.der
+  date -u +%FT%TZ >stamp
+  exit 0
+fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 

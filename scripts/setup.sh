@@ -4,7 +4,7 @@
 set -eu
 packages=(cmake make g++ git python3 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
           wine64 googletest libgtest-dev libgmock-dev libbenchmark-dev osslsigncode openssl
-          util-linux clang libclang-rt-14-dev)
+          util-linux clang libclang-rt-14-dev nlohmann-json3-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -11,7 +11,7 @@
 #include "assoc/association_plan.h"
 #include "assoc/registry_key.h"
 #include "assoc/tests/scratch_registry.h"
-#include "launcher/process_settings.h"
+#include "platform/process_settings.h"
 #include "platform/scoped_resource.h"
 #include "platform/token_query.h"
 

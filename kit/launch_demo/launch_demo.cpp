@@ -12,7 +12,7 @@
 #include "launcher/elevation.h"
 #include "launcher/launch_decisions.h"
 #include "launcher/process_launch.h"
-#include "launcher/process_settings.h"
+#include "platform/process_settings.h"
 #include "platform/os_info.h"
 
 namespace {

@@ -1,7 +1,8 @@
 #pragma once
 // The report's two outputs over the same facts and rules: text for a person
 // reading a support case, JSON (one object, stable field names, documented
-// in README.md) for tools. Both are wide text; the program writes UTF-8.
+// in README.md) for tools. The text is wide (the program writes it as UTF-8);
+// the JSON is UTF-8 already.
 #include <string>
 
 #include "launcher/report/report_facts.h"
@@ -9,10 +10,7 @@
 namespace tqn::report {
 
 std::wstring FormatText(const ReportFacts& facts);
-std::wstring FormatJson(const ReportFacts& facts);
-
-// A JSON string literal: quotes, backslashes and control characters escaped.
-std::wstring JsonString(const std::wstring& text);
+std::string FormatJson(const ReportFacts& facts);
 
 // The trace method's name: "none", "debugger output", "console", "trace file", "as configured" or "unknown".
 const wchar_t* TraceMethodName(uint32_t method);

@@ -19,8 +19,7 @@ namespace {
 
 // UTF-8 straight to the handle: the console's own conversion would cut the
 // text at the first character outside the ANSI code page.
-void Write(DWORD stream, const std::wstring& text) {
-    const std::string bytes = tqn::EncodeUtf8(text.data(), text.size());
+void Write(DWORD stream, const std::string& bytes) {
     const HANDLE handle = ::GetStdHandle(stream);
     size_t done = 0;
     while (done < bytes.size()) {
@@ -30,6 +29,8 @@ void Write(DWORD stream, const std::wstring& text) {
         done += written;
     }
 }
+
+void Write(DWORD stream, const std::wstring& text) { Write(stream, tqn::EncodeUtf8(text.data(), text.size())); }
 
 }  // namespace
 
@@ -43,7 +44,10 @@ int wmain(int argc, wchar_t** argv) {
         return tqn::report::kExitBadUsage;
     }
     const tqn::report::ReportFacts facts = tqn::report::GatherReportFacts();
-    Write(STD_OUTPUT_HANDLE, *format == tqn::report::OutputFormat::Json ? tqn::report::FormatJson(facts)
-                                                                        : tqn::report::FormatText(facts));
+    if (*format == tqn::report::OutputFormat::Json) {
+        Write(STD_OUTPUT_HANDLE, tqn::report::FormatJson(facts));
+    } else {
+        Write(STD_OUTPUT_HANDLE, tqn::report::FormatText(facts));
+    }
     return tqn::report::ReportExitCode(facts);
 }

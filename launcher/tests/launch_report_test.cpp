@@ -10,17 +10,18 @@
 #include <map>
 #include <memory>
 
+#include <nlohmann/json.hpp>
+
 #include "assoc/registry_key.h"
 #include "assoc/tests/scratch_registry.h"
 #include "crypt/utf8_codec.h"
 #include "environment/global_data.h"
-#include "launcher/report/tests/json_reader.h"
 #include "launcher/tests/held_mutex.h"
 #include "launcher/tests/test_product.h"
 #include "platform/scoped_resource.h"
 
 using namespace tqn::testing;
-using tqn::test::JsonValue;
+using Json = nlohmann::json;
 
 namespace {
 
@@ -28,7 +29,7 @@ struct ReportRun {
     DWORD textExit = 99;
     std::string text;
     DWORD jsonExit = 99;
-    JsonValue json;
+    Json json;  // null when the output was no JSON
     DWORD processes = 0;  // every process the two runs made, the report's own included
 };
 
@@ -38,9 +39,9 @@ ReportRun RunReport(const TestProduct& product) {
     // counted, however briefly it lives.
     run.text = product.RunProgramFile(L"LaunchReport.exe", L"", run.textExit, &run.processes);
     const std::string json = product.RunProgramFile(L"LaunchReport.exe", L"--json", run.jsonExit, &run.processes);
-    const std::optional<JsonValue> parsed = tqn::test::ParseJson(json);
-    EXPECT_TRUE(parsed.has_value()) << json;
-    if (parsed) run.json = *parsed;
+    Json parsed = Json::parse(json, nullptr, false);
+    EXPECT_FALSE(parsed.is_discarded()) << json;
+    if (!parsed.is_discarded()) run.json = std::move(parsed);
     return run;
 }
 
@@ -88,7 +89,7 @@ protected:
 TEST_F(LaunchReport, ProductStates) {
     const TestProduct installed((ProductOptions()));
     const std::wstring mutexName = L"tqn-report-" + NewGuidText();
-    using Check = std::function<void(const TestProduct&, const ReportRun&)>;
+    using Check = std::function<void(const TestProduct&, ReportRun&)>;
     // What a row puts in place around the product before the report runs.
     using Prepare = std::function<std::shared_ptr<void>(const TestProduct&)>;
     const struct {
@@ -99,89 +100,89 @@ TEST_F(LaunchReport, ProductStates) {
         Prepare prepare = nullptr;
     } rows[] = {
         {"healthy", ProductOptions().Registered(true), 0,
-         [](const TestProduct& p, const ReportRun& r) {
+         [](const TestProduct& p, ReportRun& r) {
              const std::string folder = Utf8(p.Path());
-             EXPECT_TRUE(r.json["association"]["intact"].boolean);
-             EXPECT_EQ(r.json["productFolder"]["folder"].text, folder);
-             EXPECT_EQ(r.json["productFolder"]["origin"].text, "programFolder");
-             for (size_t i = 0; i < 3; ++i) EXPECT_TRUE(r.json["modules"][i]["wouldLoad"].boolean) << i;
-             EXPECT_EQ(r.json["modules"][1]["path"].text, folder + "\\config.tqm");
-             EXPECT_EQ(r.json["modules"][1]["signer"].text, "Brennick Corp.");
-             EXPECT_EQ(r.json["productRoot"]["reason"].text, "sameFolder");
-             EXPECT_EQ(r.json["settings"]["EXT_NAME"].text, Utf8(p.Extension()));
-             EXPECT_EQ(r.json["settings"]["scriptMode"].text, "sharedBlock");
-             EXPECT_EQ(r.json["dispatch"][0]["action"].text, "startTray");
-             EXPECT_EQ(r.json["dispatch"][0]["launchPath"].text, "medium");
-             EXPECT_EQ(r.json["dispatch"][0]["startedAs"].text, "\"" + folder + "\\tray_probe.exe\" /launch");
-             EXPECT_EQ(r.json["dispatch"][3]["startedAs"].text, "\"" + folder + "\\uninstall_probe.exe\"");
-             EXPECT_EQ(r.json["trace"]["file"].text, folder + "\\Logs\\launch.log");
-             EXPECT_EQ(r.json["trace"]["dumpFile"].text, folder + "\\Logs\\Launch.exe.dmp");
+             EXPECT_EQ(r.json["association"]["intact"], true);
+             EXPECT_EQ(r.json["productFolder"]["folder"], folder);
+             EXPECT_EQ(r.json["productFolder"]["origin"], "programFolder");
+             for (size_t i = 0; i < 3; ++i) EXPECT_EQ(r.json["modules"][i]["wouldLoad"], true) << i;
+             EXPECT_EQ(r.json["modules"][1]["path"], folder + "\\config.tqm");
+             EXPECT_EQ(r.json["modules"][1]["signer"], "Brennick Corp.");
+             EXPECT_EQ(r.json["productRoot"]["reason"], "sameFolder");
+             EXPECT_EQ(r.json["settings"]["EXT_NAME"], Utf8(p.Extension()));
+             EXPECT_EQ(r.json["settings"]["scriptMode"], "sharedBlock");
+             EXPECT_EQ(r.json["dispatch"][0]["action"], "startTray");
+             EXPECT_EQ(r.json["dispatch"][0]["launchPath"], "medium");
+             EXPECT_EQ(r.json["dispatch"][0]["startedAs"], "\"" + folder + "\\tray_probe.exe\" /launch");
+             EXPECT_EQ(r.json["dispatch"][3]["startedAs"], "\"" + folder + "\\uninstall_probe.exe\"");
+             EXPECT_EQ(r.json["trace"]["file"], folder + "\\Logs\\launch.log");
+             EXPECT_EQ(r.json["trace"]["dumpFile"], folder + "\\Logs\\Launch.exe.dmp");
              EXPECT_TRUE(Says(r.text, "Association of \"." + Utf8(p.Extension()) + "\": intact\n"));
              EXPECT_TRUE(Says(r.text, "The usual road would start the tray program (exit code 0).\n"));
          }},
         {"damaged registration", ProductOptions(), 0,
-         [](const TestProduct& p, const ReportRun& r) {
+         [](const TestProduct& p, ReportRun& r) {
              const std::string key = "HKEY_CLASSES_ROOT\\." + Utf8(p.Extension());
-             EXPECT_FALSE(r.json["association"]["intact"].boolean);
-             EXPECT_EQ(r.json["association"]["conditions"][0]["key"].text, key);
-             EXPECT_FALSE(r.json["association"]["conditions"][0]["holds"].boolean);
-             EXPECT_TRUE(r.json["association"]["conditions"][1]["found"].IsNull());
-             EXPECT_TRUE(r.json["dispatch"][0]["repairs"].boolean);
+             EXPECT_EQ(r.json["association"]["intact"], false);
+             EXPECT_EQ(r.json["association"]["conditions"][0]["key"], key);
+             EXPECT_EQ(r.json["association"]["conditions"][0]["holds"], false);
+             EXPECT_TRUE(r.json["association"]["conditions"][1]["found"].is_null());
+             EXPECT_EQ(r.json["dispatch"][0]["repairs"], true);
              EXPECT_TRUE(Says(r.text, "    " + key + ": key missing -> fails\n")) << r.text;
          }},
         {"configuration module of a third party", ProductOptions().ConfigSigner(L"thirdparty"), 1,
-         [](const TestProduct&, const ReportRun& r) {
-             EXPECT_EQ(r.json["modules"][1]["signer"].text, "Orrin Tools Ltd.");
-             EXPECT_EQ(r.json["modules"][1]["signature"]["meaning"].text, "trusted");
-             EXPECT_FALSE(r.json["modules"][1]["wouldLoad"].boolean);
-             EXPECT_EQ(r.json["productRoot"]["reason"].text, "noConfiguration");
-             EXPECT_EQ(r.json["dispatch"][0]["reason"].text, "rootNotConfirmed");
+         [](const TestProduct&, ReportRun& r) {
+             EXPECT_EQ(r.json["modules"][1]["signer"], "Orrin Tools Ltd.");
+             EXPECT_EQ(r.json["modules"][1]["signature"]["meaning"], "trusted");
+             EXPECT_EQ(r.json["modules"][1]["wouldLoad"], false);
+             EXPECT_EQ(r.json["productRoot"]["reason"], "noConfiguration");
+             EXPECT_EQ(r.json["dispatch"][0]["reason"], "rootNotConfirmed");
              EXPECT_TRUE(Says(r.text, "signer \"Orrin Tools Ltd.\"\n    Launch.exe would load it: no: the signer is"))
                  << r.text;
          }},
         {"a copy outside the recorded folder", ProductOptions().RecordedFolder(installed.Path()), 1,
-         [&installed](const TestProduct& p, const ReportRun& r) {
-             EXPECT_EQ(r.json["productRoot"]["reason"].text, "otherFolder");
-             EXPECT_EQ(r.json["productRoot"]["recordedFolder"].text, Utf8(installed.Path()));
-             EXPECT_EQ(r.json["productRoot"]["programFolder"].text, Utf8(p.Path()));
+         [&installed](const TestProduct& p, ReportRun& r) {
+             EXPECT_EQ(r.json["productRoot"]["reason"], "otherFolder");
+             EXPECT_EQ(r.json["productRoot"]["recordedFolder"], Utf8(installed.Path()));
+             EXPECT_EQ(r.json["productRoot"]["programFolder"], Utf8(p.Path()));
              EXPECT_TRUE(Says(r.text, "Product root: not confirmed: the recorded folder " + Utf8(installed.Path()) +
                                           " is not the program folder " + Utf8(p.Path()) + "\n"))
                  << r.text;
          }},
         {"an uninstall running", ProductOptions().Registered(true).ExtraData("uninstallMutexName = " + Utf8(mutexName) + "\n"),
          1,
-         [&mutexName](const TestProduct&, const ReportRun& r) {
-             EXPECT_EQ(r.json["uninstallGuard"]["mutexName"].text, Utf8(mutexName));
-             EXPECT_TRUE(r.json["uninstallGuard"]["running"].boolean);
-             EXPECT_EQ(r.json["dispatch"][0]["reason"].text, "uninstallRunning");
-             EXPECT_EQ(r.json["dispatch"][1]["action"].text, "startTray");  // "/install" does not ask
+         [&mutexName](const TestProduct&, ReportRun& r) {
+             EXPECT_EQ(r.json["uninstallGuard"]["mutexName"], Utf8(mutexName));
+             EXPECT_EQ(r.json["uninstallGuard"]["running"], true);
+             EXPECT_EQ(r.json["dispatch"][0]["reason"], "uninstallRunning");
+             EXPECT_EQ(r.json["dispatch"][1]["action"], "startTray");  // "/install" does not ask
              EXPECT_TRUE(Says(r.text, "Uninstall guard: mutex \"" + Utf8(mutexName) + "\" (probed as Local\\" +
                                           Utf8(mutexName) + "): held, an uninstall is running\n"))
                  << r.text;
          }},
         {"a registration key that refuses reading", ProductOptions().Registered(true), 0,
-         [](const TestProduct& p, const ReportRun& r) {
-             EXPECT_TRUE(r.json["association"]["conditions"][0]["refused"].boolean);
-             EXPECT_FALSE(r.json["association"]["intact"].boolean);
+         [](const TestProduct& p, ReportRun& r) {
+             EXPECT_EQ(r.json["association"]["conditions"][0]["refused"], true);
+             EXPECT_EQ(r.json["association"]["intact"], false);
              EXPECT_TRUE(Says(r.text, "    HKEY_CLASSES_ROOT\\." + Utf8(p.Extension()) +
                                           ": the key refuses reading (not widened) -> fails\n"))
                  << r.text;
          }},
         {"settings naming files outside the program folder",
          ProductOptions().Registered(true).TrayFile(L"..\\x\\tray_probe.exe").UninstallFile(L"C:\\x.exe"), 1,
-         [](const TestProduct&, const ReportRun& r) {
-             EXPECT_EQ(r.json["dispatch"][0]["reason"].text, "trayFileOutsideFolder");
-             EXPECT_EQ(r.json["dispatch"][3]["reason"].text, "uninstallFileOutsideFolder");
+         [](const TestProduct&, ReportRun& r) {
+             EXPECT_EQ(r.json["dispatch"][0]["reason"], "trayFileOutsideFolder");
+             EXPECT_EQ(r.json["dispatch"][3]["reason"], "uninstallFileOutsideFolder");
              EXPECT_TRUE(Says(r.text, "start nothing: TRAY_FILE names a file outside the program folder\n")) << r.text;
          }},
         {"a block folder that is ignored, a trace file and a dump that are links",
          ProductOptions().Registered(true).TraceMethod(4), 0,
-         [&installed](const TestProduct&, const ReportRun& r) {
-             EXPECT_EQ(r.json["productFolder"]["sharedBlockFolder"].text, Utf8(installed.Path()));
-             EXPECT_TRUE(r.json["productFolder"]["sharedBlockFolderIgnored"].boolean);
-             EXPECT_EQ(r.json["productFolder"]["origin"].text, "programFolder");
-             EXPECT_TRUE(r.json["trace"]["fileIsLink"].boolean);
-             EXPECT_TRUE(r.json["trace"]["dumpFileIsLink"].boolean);
+         [&installed](const TestProduct&, ReportRun& r) {
+             EXPECT_EQ(r.json["productFolder"]["sharedBlockFolder"], Utf8(installed.Path()));
+             EXPECT_EQ(r.json["productFolder"]["sharedBlockFolderIgnored"], true);
+             EXPECT_EQ(r.json["productFolder"]["origin"], "programFolder");
+             EXPECT_EQ(r.json["trace"]["fileIsLink"], true);
+             EXPECT_EQ(r.json["trace"]["dumpFileIsLink"], true);
              EXPECT_TRUE(Says(r.text, Utf8(installed.Path()) + " (ignored: neither the program folder nor RootDir's)\n"))
                  << r.text;
              for (const char* after : {"\n  log folder: ", "\n\nThe usual road"}) {
@@ -199,10 +200,10 @@ TEST_F(LaunchReport, ProductStates) {
              return std::make_shared<StoredProductFolder>(installed.Path());
          }},
         {"a link among the keys the repair touches", ProductOptions().Registered(true), 0,
-         [](const TestProduct& p, const ReportRun& r) {
+         [](const TestProduct& p, ReportRun& r) {
              const std::string link = "HKEY_CURRENT_USER\\" + Utf8(p.ExplorerKey()) + "\\OpenWithList";
-             ASSERT_EQ(r.json["association"]["links"].items.size(), 1u);
-             EXPECT_EQ(r.json["association"]["links"][0].text, link);
+             ASSERT_EQ(r.json["association"]["links"].size(), 1u);
+             EXPECT_EQ(r.json["association"]["links"][0], link);
              EXPECT_TRUE(Says(r.text, "(removed or left, never acted through):\n    " + link + "\n")) << r.text;
          },
          [](const TestProduct& p) -> std::shared_ptr<void> {
@@ -228,10 +229,10 @@ TEST_F(LaunchReport, ProductStates) {
         if (std::string(row.what) == "a registration key that refuses reading") {
             refusing = std::make_unique<RefusingKey>(HKEY_CLASSES_ROOT, L"." + product.Extension());
         }
-        const ReportRun run = RunReport(product);
+        ReportRun run = RunReport(product);
         EXPECT_EQ(run.textExit, row.exitCode);
         EXPECT_EQ(run.jsonExit, row.exitCode);
-        EXPECT_EQ(run.json["exitCode"].number, row.exitCode);
+        EXPECT_EQ(run.json["exitCode"], row.exitCode);
         EXPECT_EQ(run.processes, 2u);  // it starts nothing, whatever it finds
         row.check(product, run);
     }
@@ -357,15 +358,15 @@ TEST_F(LaunchReport, LeavesEverythingAsItWas) {
         ProductOptions options;
         std::function<void(const TestProduct&)> prepare;
         DWORD exitCode;
-        std::function<void(const JsonValue&)> wouldWrite;  // what Launch.exe would change here
+        std::function<void(Json&)> wouldWrite;  // what Launch.exe would change here
     } rows[] = {
         {"healthy, before its first run", ProductOptions().Registered(true).RootDirOnly(true),
          [](const TestProduct&) {}, 0,
-         [](const JsonValue& json) {
-             EXPECT_TRUE(json["productRoot"]["copiesRootDir"].boolean);
-             EXPECT_TRUE(json["productRoot"]["confirmed"].boolean);
-             EXPECT_TRUE(json["trace"]["writesSlot"].boolean);
-             EXPECT_EQ(json["dispatch"][0]["action"].text, "startTray");
+         [](Json& json) {
+             EXPECT_EQ(json["productRoot"]["copiesRootDir"], true);
+             EXPECT_EQ(json["productRoot"]["confirmed"], true);
+             EXPECT_EQ(json["trace"]["writesSlot"], true);
+             EXPECT_EQ(json["dispatch"][0]["action"], "startTray");
          }},
         {"damaged", ProductOptions(),
          [](const TestProduct& p) {
@@ -383,12 +384,12 @@ TEST_F(LaunchReport, LeavesEverythingAsItWas) {
              EXPECT_TRUE(::RemoveDirectoryW((p.Path() + L"\\Logs").c_str()));
          },
          0,
-         [](const JsonValue& json) {
-             EXPECT_FALSE(json["association"]["intact"].boolean);
-             EXPECT_EQ(json["association"]["overrides"]["userChoice"].text, "txtfile");
-             EXPECT_TRUE(json["dispatch"][0]["repairs"].boolean);
-             EXPECT_EQ(json["dispatch"][0]["action"].text, "startTray");  // an administrator repairs
-             EXPECT_FALSE(json["trace"]["logFolderExists"].boolean);
+         [](Json& json) {
+             EXPECT_EQ(json["association"]["intact"], false);
+             EXPECT_EQ(json["association"]["overrides"]["userChoice"], "txtfile");
+             EXPECT_EQ(json["dispatch"][0]["repairs"], true);
+             EXPECT_EQ(json["dispatch"][0]["action"], "startTray");  // an administrator repairs
+             EXPECT_EQ(json["trace"]["logFolderExists"], false);
          }},
         {"its module folder missing", ProductOptions().Registered(true),
          [](const TestProduct& p) {
@@ -400,10 +401,10 @@ TEST_F(LaunchReport, LeavesEverythingAsItWas) {
              ASSERT_TRUE(WriteFileBytes(p.Path() + L"\\ptl.dat", data));
          },
          1,
-         [](const JsonValue& json) {
-             EXPECT_FALSE(json["modules"][1]["present"].boolean);
-             EXPECT_TRUE(json["modules"][1]["path"].text.ends_with("\\util\\config.tqm")) << json["modules"][1]["path"].text;
-             EXPECT_EQ(json["dispatch"][0]["reason"].text, "rootNotConfirmed");
+         [](Json& json) {
+             EXPECT_EQ(json["modules"][1]["present"], false);
+             EXPECT_TRUE(json["modules"][1]["path"].get<std::string>().ends_with("\\util\\config.tqm")) << json["modules"][1]["path"];
+             EXPECT_EQ(json["dispatch"][0]["reason"], "rootNotConfirmed");
          }},
     };
     for (const auto& row : rows) {
@@ -411,7 +412,7 @@ TEST_F(LaunchReport, LeavesEverythingAsItWas) {
         const TestProduct product(row.options.Report(true));
         row.prepare(product);
         const auto before = Snapshot(product);
-        const ReportRun run = RunReport(product);
+        ReportRun run = RunReport(product);
         EXPECT_EQ(run.textExit, row.exitCode);
         EXPECT_EQ(run.processes, 2u);  // the two runs of the report, and nothing they started
         row.wouldWrite(run.json);

@@ -9,7 +9,7 @@
 #include "launcher/elevation.h"
 #include "launcher/file_information.h"
 #include "launcher/launch_decisions.h"
-#include "launcher/process_settings.h"
+#include "platform/process_settings.h"
 #include "platform/token_query.h"
 #include "launcher/tests/tray_record.h"
 #include "platform/os_info.h"

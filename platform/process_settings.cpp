@@ -1,4 +1,4 @@
-#include "launcher/process_settings.h"
+#include "platform/process_settings.h"
 
 namespace tqn {
 
