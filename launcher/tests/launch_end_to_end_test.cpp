@@ -188,9 +188,10 @@ TEST_F(LaunchEndToEnd, AStoredFolderCountsOnlyWhereRootDirNamesIt) {
         for (const wchar_t* tail : {L"", L"/uninstall"}) {
             SCOPED_TRACE("command line [" + Utf8(tail) + "]");
             StartRecords records;
-            DWORD exitCode = 99;
-            installed.Run(tail, exitCode);
+            DWORD exitCode = 99, processes = 0;
+            installed.Run(tail, exitCode, {}, &processes);
             EXPECT_EQ(exitCode, 0u);
+            EXPECT_EQ(processes, row.rootDirNamesIt ? 1u : 2u);  // Launch.exe, and one program at most
             if (row.rootDirNamesIt) {
                 // The stored folder's settings: they name nothing inside the program folder.
                 EXPECT_EQ(records.TrayArguments(false), "<not started>");
