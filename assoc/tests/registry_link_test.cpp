@@ -18,6 +18,7 @@ namespace {
 using test::Bytes;
 using test::Descriptor;
 using test::MakeLink;
+using test::ValueNames;
 
 constexpr bool kNt = true;
 const HKEY kUser = HKEY_CURRENT_USER;
@@ -30,19 +31,6 @@ struct TargetSnapshot {
     std::vector<std::wstring> valueNames, childValueNames, subkeys;
     bool operator==(const TargetSnapshot&) const = default;
 };
-
-std::vector<std::wstring> ValueNames(HKEY root, const std::wstring& path) {
-    std::vector<std::wstring> names;
-    ScopedKey key;
-    if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.Receive()) != 0) return names;
-    wchar_t name[256];
-    for (DWORD index = 0;; ++index) {
-        DWORD length = 256;
-        if (::RegEnumValueW(key.Get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) != 0) break;
-        names.emplace_back(name, length);
-    }
-    return names;
-}
 
 void MakeTarget(HKEY root, const std::wstring& path, const std::wstring& child = L"Child") {
     test::SetString(root, path, L"", L"precious");

@@ -118,17 +118,31 @@ bool RawValue(HKEY root, const std::wstring& path, const std::wstring& name, DWO
     return ::RegQueryValueExW(key.Get(), name.c_str(), nullptr, &type, data.data(), &size) == 0;
 }
 
-std::vector<std::wstring> SubkeyNames(HKEY root, const std::wstring& path) {
+namespace {
+
+// The names a key lists, by RegEnumKeyExW or RegEnumValueW (same shape).
+template <typename Enumerate>
+std::vector<std::wstring> ListedNames(HKEY root, const std::wstring& path, Enumerate enumerate) {
     std::vector<std::wstring> names;
     ScopedKey key;
     if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.Receive()) != 0) return names;
     wchar_t name[256];
     for (DWORD index = 0;; ++index) {
         DWORD length = 256;
-        if (::RegEnumKeyExW(key.Get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) != 0) break;
+        if (enumerate(key.Get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) != 0) break;
         names.emplace_back(name, length);
     }
     return names;
+}
+
+}  // namespace
+
+std::vector<std::wstring> SubkeyNames(HKEY root, const std::wstring& path) {
+    return ListedNames(root, path, ::RegEnumKeyExW);
+}
+
+std::vector<std::wstring> ValueNames(HKEY root, const std::wstring& path) {
+    return ListedNames(root, path, ::RegEnumValueW);
 }
 
 void SetSddl(HKEY root, const std::wstring& path, const wchar_t* sddl, SECURITY_INFORMATION info,

@@ -39,6 +39,7 @@ bool HasValue(HKEY root, const std::wstring& path, const std::wstring& name);
 // The raw value, or false when it cannot be read.
 bool RawValue(HKEY root, const std::wstring& path, const std::wstring& name, DWORD& type, Bytes& data);
 std::vector<std::wstring> SubkeyNames(HKEY root, const std::wstring& path);
+std::vector<std::wstring> ValueNames(HKEY root, const std::wstring& path);
 
 // Applies a descriptor written in SDDL; the key is opened with `access`.
 void SetSddl(HKEY root, const std::wstring& path, const wchar_t* sddl, SECURITY_INFORMATION info,
