@@ -132,18 +132,9 @@ std::wstring FormatTraceMessage(const wchar_t* format, va_list args) {
     return KeptTraceMessage(written, buffer, kTraceMessageLimit);
 }
 
-}  // namespace
-
-void TraceW(const wchar_t* format, ...) {
-    // Tracing must not disturb the caller's error state.
-    const DWORD lastError = ::GetLastError();
-    std::wstring message;
-    if (format != nullptr) {
-        va_list args;
-        va_start(args, format);
-        message = FormatTraceMessage(format, args);
-        va_end(args);
-    }
+// Tracing must not disturb the caller's error state: the caller reads the
+// last error before the message is formatted, and this puts it back.
+void TraceMessage(const std::wstring& message, DWORD lastError) {
     {
         SyncObjectEx::Guard guard(g_traceLock);
         if (!State().resolving) {
@@ -152,6 +143,29 @@ void TraceW(const wchar_t* format, ...) {
         }
     }
     ::SetLastError(lastError);
+}
+
+}  // namespace
+
+void TraceW(const wchar_t* format, ...) {
+    const DWORD lastError = ::GetLastError();
+    std::wstring message;
+    if (format != nullptr) {
+        va_list args;
+        va_start(args, format);
+        message = FormatTraceMessage(format, args);
+        va_end(args);
+    }
+    TraceMessage(message, lastError);
+}
+
+void TraceEvent(TraceTag tag, ...) {
+    const DWORD lastError = ::GetLastError();
+    va_list args;
+    va_start(args, tag);
+    const std::wstring message = FormatTraceMessage(TraceTagRowOf(tag).format, args);
+    va_end(args);
+    TraceMessage(message, lastError);
 }
 
 bool WriteTraceRecord(const std::wstring& tag, const std::wstring& message, uint32_t method,

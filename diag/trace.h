@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "diag/trace_tags.h"
+
 namespace tqn {
 
 // Trace methods (the product-wide setting).
@@ -22,6 +24,10 @@ inline constexpr size_t kTraceMessageLimit = 510;
 
 // Wide printf format with the Windows runtime's rules (%s is a wide string).
 void TraceW(const wchar_t* format, ...);
+
+// The program's own records: the tag's row gives the format (the tag and its
+// values), so that no tag is written without its meaning.
+void TraceEvent(TraceTag tag, ...);
 
 // Builds one record and delivers it by method. True when delivered or when
 // the method says to write nothing (0, 1); false for an unknown method, a

@@ -19,7 +19,6 @@ std::atomic<bool> g_rejectionTraced{false};
 
 // The global block names a product folder that is not honoured. The text is
 // not traced: anybody may have written it.
-constexpr wchar_t kTraceStoredFolderIgnored[] = L"{A3E5C1D7-2B94-4F6E-8D0A-71C9E4B25F38}";
 
 // RootDir as a plain text, from the key as it stands (a link there would be
 // an administrator's own); empty when missing, not a string or too long.
@@ -172,7 +171,7 @@ ProductFolderSources ReadProductFolderSources() {
         const std::wstring full = FullDriveFolder(sources.stored);
         if (!full.empty()) sources.stored = full;
     }
-    if (StoredFolderRejected(sources) && !g_rejectionTraced.exchange(true)) TraceW(kTraceStoredFolderIgnored);
+    if (StoredFolderRejected(sources) && !g_rejectionTraced.exchange(true)) TraceEvent(TraceTag::StoredFolderIgnored);
     return sources;
 }
 

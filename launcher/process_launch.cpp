@@ -105,7 +105,7 @@ private:
 
 std::wstring SettingFilePath(const wchar_t* setting, const std::wstring& fileName) {
     std::wstring path = ProgramFolderFile(ProgramFolder(), fileName);
-    if (path.empty() && !fileName.empty()) TraceW(kTraceSettingFileRefused, setting);
+    if (path.empty() && !fileName.empty()) TraceEvent(TraceTag::SettingFileRefused, setting);
     return path;
 }
 
@@ -123,7 +123,7 @@ void LaunchTrayProgram(const std::wstring& arguments, bool dropElevation) {
     const LaunchPath path = ChooseLaunchPath(isSystem, dropElevation, flags, mediumIntegrity);
     // Under a token that cannot be lowered (or told apart), the trace line is
     // the only place that says which way the tray program went.
-    TraceW(L"{3016B153-C6F9-4BF0-B03D-3D61224ADDC9} %s %d", LaunchPathName(path), dropElevation ? 1 : 0);
+    TraceEvent(TraceTag::TrayStarted, LaunchPathName(path), dropElevation ? 1 : 0);
     switch (path) {
         case LaunchPath::ConsoleSession:
             StartProcessInConsoleSession(trayPath, arguments);

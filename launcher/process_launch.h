@@ -11,7 +11,6 @@ namespace tqn {
 // A setting's file in the program folder (see ProgramFolderFile); empty when
 // the setting names none, traced when it names something outside the folder.
 std::wstring SettingFilePath(const wchar_t* setting, const std::wstring& fileName);
-inline constexpr wchar_t kTraceSettingFileRefused[] = L"{D61F0B2A-9C47-4E85-B3A8-5E27C90F14D6} [%s]";
 
 // Starts program folder + "\" + TRAY_FILE by the launch path that the
 // account, dropElevation and the Windows version call for; nothing when

@@ -30,14 +30,6 @@ std::function<bool()>& IsAdministratorSeam() {
 
 bool CallerIsAdministrator() { return IsAdministratorSeam() ? IsAdministratorSeam()() : IsAdministrator(); }
 
-// Trace tags of the start-up's milestones: support reads where a start
-// stopped, and a benchmark reads how long each stretch took.
-constexpr wchar_t kTraceRootConfirmed[] = L"{35D4E22D-B8B6-450B-8013-896B07D3D16B}";
-constexpr wchar_t kTraceSettingsRead[] = L"{427D3012-FC53-492F-95AE-60BC13C0091C} [%s]";
-constexpr wchar_t kTraceAssociationChecked[] = L"{5DEB6B52-04D4-431B-940B-EB8FF5D08038} %d";
-constexpr wchar_t kTraceRepairDone[] = L"{77D89E6C-6557-4AF3-974C-4C10D4355F30}";
-constexpr wchar_t kTraceUninstallRunning[] = L"{2526CAEA-B202-4A61-9BBF-B74A4DE1BF41} %d";
-
 // The modules kept for the run go, then one reference to the path tool;
 // the table empties with the module.
 void Teardown() {
@@ -64,7 +56,7 @@ int RunLauncher(const std::wstring& commandLine) {
         Teardown();
         return kExitNormally;
     }
-    TraceW(kTraceRootConfirmed);
+    TraceEvent(TraceTag::RootConfirmed);
     InstallCrashHandler();
     AddCrashCleanup(RestoreEverySavedKeySecurity);  // keys widened at a crash get their descriptors back
 
@@ -76,24 +68,24 @@ int RunLauncher(const std::wstring& commandLine) {
             std::wstring extName, trayFile;
             if (settings.GetString(L"EXT_NAME", extName)) SetExtName(extName);
             if (settings.GetString(L"TRAY_FILE", trayFile)) SetTrayFile(trayFile);
-            TraceW(kTraceSettingsRead, trayFile.c_str());
+            TraceEvent(TraceTag::SettingsRead, trayFile.c_str());
 
             const bool intact = CheckExecutableAssociation();
-            TraceW(kTraceAssociationChecked, intact ? 1 : 0);
+            TraceEvent(TraceTag::AssociationChecked, intact ? 1 : 0);
             if (!intact && !CallerIsAdministrator()) {
                 if (!RelaunchElevated(std::wstring(), true)) ::ExitProcess(static_cast<UINT>(kExitAtOnce));
                 Teardown();
                 return kExitNormally;
             }
             RepairExecutableAssociation();
-            TraceW(kTraceRepairDone);
+            TraceEvent(TraceTag::AssociationRepaired);
             const bool uninstallRunning = dispatch.consultGuard && IsUninstallRunning();
-            if (dispatch.consultGuard) TraceW(kTraceUninstallRunning, uninstallRunning ? 1 : 0);
+            if (dispatch.consultGuard) TraceEvent(TraceTag::UninstallGuard, uninstallRunning ? 1 : 0);
             if (!uninstallRunning) LaunchTrayProgram(dispatch.trayArguments, dispatch.dropElevation);
         } else {
             std::wstring uninstallFile;
             settings.GetString(L"UNINSTALL_FILE", uninstallFile);
-            TraceW(kTraceSettingsRead, uninstallFile.c_str());
+            TraceEvent(TraceTag::SettingsRead, uninstallFile.c_str());
             const std::wstring uninstaller = SettingFilePath(L"UNINSTALL_FILE", uninstallFile);
             if (!uninstaller.empty()) StartProcessPlain(uninstaller, std::wstring());
         }

@@ -22,6 +22,7 @@ targets=(
   kit/script/script_language_fuzz
   kit/strings/skin_file_fuzz
   kit/config/config_data_fuzz
+  diag/trace_reader_fuzz
 )
 if [ "${1:-}" = "--list" ]; then
   printf '%s\n' "${targets[@]}"

@@ -69,7 +69,7 @@ HRESULT CertificateToolEx::VerifiedFile::TrustResult() const {
 
     const HRESULT result = NoSignatureResult(lastError_);
     if (IsUnusualNoSignatureResult(result)) {
-        TraceW(L"{28AC245E-7AFA-4DBB-A551-38E3F70CBA4A} [0x%x][%s]", result, path_);
+        TraceEvent(TraceTag::UnusualNoSignature, result, path_);
     }
     return result;
 }
@@ -107,16 +107,16 @@ int CertificateToolEx::ReadFirstSignerName(HCRYPTMSG message, HCERTSTORE store, 
 
     DWORD size = 0;
     if (!::CryptMsgGetParam(message, kSignerInfoParam, 0, nullptr, &size)) {
-        TraceW(L"{3CADA513-E7C8-43CC-8831-0E6EB41B36C4} %x", ::GetLastError());
+        TraceEvent(TraceTag::SignerInfoSizeFailed, ::GetLastError());
         return kSignerInfoSizeFailed;
     }
     signerInfo.Reset(::LocalAlloc(LPTR, size));
     if (!signerInfo) {
-        TraceW(L"{E84A9072-3C12-43CF-A85C-B360948E3026}");
+        TraceEvent(TraceTag::SignerInfoNoMemory);
         return kSignerInfoNoMemory;
     }
     if (!::CryptMsgGetParam(message, kSignerInfoParam, 0, signerInfo.Get(), &size)) {
-        TraceW(L"{22BE245B-EB8E-435E-BCF0-64E99A58A74A} %x", ::GetLastError());
+        TraceEvent(TraceTag::SignerInfoReadFailed, ::GetLastError());
         return kSignerInfoReadFailed;
     }
 
@@ -127,7 +127,7 @@ int CertificateToolEx::ReadFirstSignerName(HCRYPTMSG message, HCERTSTORE store, 
     certificate.Reset(::CertFindCertificateInStore(store, kCertEncoding, 0,
                                                    CERT_FIND_SUBJECT_CERT, &wanted, nullptr));
     if (!certificate) {
-        TraceW(L"{21E0218A-2B22-45D8-83C2-E82A55BDC051} %x\n", ::GetLastError());
+        TraceEvent(TraceTag::SignerCertificateMissing, ::GetLastError());
         return kSignerCertificateNotFound;
     }
 
@@ -137,23 +137,23 @@ int CertificateToolEx::ReadFirstSignerName(HCRYPTMSG message, HCERTSTORE store, 
         ::CertGetNameStringW(certificate.Get(), CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, nullptr, 0);
     if (length == 0) {
         const DWORD error = ::GetLastError();
-        TraceW(L"{9B8B8973-36CA-48BB-BBD7-E5B07220FDD0}");
-        TraceW(L"{25E193A5-C033-4908-B25F-D08E8E04EA17} %x\n", error);
+        TraceEvent(TraceTag::SignerNameLengthFailed);
+        TraceEvent(TraceTag::SignerNameError, error);
         return kSignerNameUnreadable;
     }
     ScopedLocalMemory text(::LocalAlloc(LPTR, sizeof(wchar_t) * length));
     if (!text) {
         const DWORD error = ::GetLastError();
-        TraceW(L"{37E922D6-DE16-406B-9D23-E7FFBF573375}");
-        TraceW(L"{25E193A5-C033-4908-B25F-D08E8E04EA17} %x\n", error);
+        TraceEvent(TraceTag::SignerNameNoMemory);
+        TraceEvent(TraceTag::SignerNameError, error);
         return kSignerNameUnreadable;
     }
     const DWORD written = ::CertGetNameStringW(certificate.Get(), CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr,
                                                static_cast<wchar_t*>(text.Get()), length);
     if (written == 0) {
         const DWORD error = ::GetLastError();
-        TraceW(L"{B0C9A2AD-4088-429F-8A52-A272D0867F2F}");
-        TraceW(L"{25E193A5-C033-4908-B25F-D08E8E04EA17} %x\n", error);
+        TraceEvent(TraceTag::SignerNameReadFailed);
+        TraceEvent(TraceTag::SignerNameError, error);
         return kSignerNameUnreadable;
     }
     name = SignerNameFromBuffer(static_cast<const wchar_t*>(text.Get()), written <= length ? written : length);

@@ -18,7 +18,6 @@ namespace tqn {
 namespace {
 
 // The module the loader would hand back is not (or may not be) the file tested.
-constexpr wchar_t kTraceNotTheTestedFile[] = L"{6C0B7F43-5D2E-4B8A-9E51-0F3A7C2D94B6} [%s]";
 
 std::function<void(const std::wstring&)>& BeforeLoadHook() {
     static std::function<void(const std::wstring&)> hook;
@@ -145,7 +144,7 @@ HMODULE LoadIfTestsPass(const std::wstring& path, bool (*testsPass)(const TrustT
     const MappedModule mapped = FindMappedModule(path);
     if (mapped.verified != nullptr) return mapped.verified;
     if (mapped.mapped) {
-        TraceW(kTraceNotTheTestedFile, path.c_str());
+        TraceEvent(TraceTag::NotTheTestedFile, path.c_str());
         return nullptr;
     }
 
@@ -176,7 +175,7 @@ HMODULE LoadIfTestsPass(const std::wstring& path, bool (*testsPass)(const TrustT
     // A redirection (a ".local" folder, a manifest, an image already mapped
     // for that name) could hand back another file than the one tested.
     if (!LoadedFromHeldFile(module.Get(), hold.Get())) {
-        TraceW(kTraceNotTheTestedFile, path.c_str());
+        TraceEvent(TraceTag::NotTheTestedFile, path.c_str());
         return nullptr;
     }
     RememberVerified(module.Get());
