@@ -35,23 +35,13 @@ registration() {
   fi
 }
 trace_file="$WINEPREFIX/drive_c/ProgramData/Tarvolin/Logs/launch.log"
-trace_lines() { [ -f "$trace_file" ] && wc -l <"$trace_file" || echo 0; }
-# The launcher's trace tags in words, after each record.
-explain_trace() {
-  sed -e 's/\({35D4E22D-[^]]*\]\)$/\1  <- product folder confirmed/' \
-      -e 's/\({427D3012-[^]]*\] *\]\)$/\1  <- settings read (file to start)/' \
-      -e 's/\({5DEB6B52-[^ ]* 0\]\)$/\1  <- association check: damaged/' \
-      -e 's/\({5DEB6B52-[^ ]* 1\]\)$/\1  <- association check: intact/' \
-      -e 's/\({77D89E6C-[^]]*\]\)$/\1  <- association repaired/' \
-      -e 's/\({2526CAEA-[^ ]* 0\]\)$/\1  <- no uninstall running/' \
-      -e 's/\({2526CAEA-[^ ]* 1\]\)$/\1  <- an uninstall is running: nothing started/' \
-      -e 's/\({3016B153-[^ ]* \([a-z]*\) \([01]\)\]\)$/\1  <- tray program started by the \2 launch path (drop elevation: \3)/'
-}
+# The trace file's records: each starts a line with its time stamp.
+trace_records() { if [ -f "$trace_file" ]; then grep -c '^\[ [0-9]' "$trace_file" || true; else echo 0; fi; }
 # One run of Launch.exe; what the stand-ins recorded says how they were started.
 launch() {  # description, command-line tail
   local before code
   rm -f "$records"/*
-  before=$(trace_lines)
+  before=$(trace_records)
   echo
   echo "== $1: Launch.exe ${2:-(no arguments)}"
   set +e
@@ -74,12 +64,13 @@ launch() {  # description, command-line tail
       echo "  $name was not started"
     fi
   done
-  local after; after=$(trace_lines)
+  local after; after=$(trace_records)
   if [ "$after" -gt "$before" ]; then
-    echo "  new trace lines (with what each tag means):"
-    tail -n $((after - before)) "$trace_file" | tr -d '\r' | grep -v '^$' | explain_trace | sed 's/^/    /'
+    # The support tool reads them back, each with what its tag means.
+    echo "  new trace records (LaunchReport.exe --trace $((after - before))):"
+    run 'C:\Program Files\Tarvolin\LaunchReport.exe' --trace $((after - before)) | tr -d '\r' | sed 's/^/    /'
   else
-    echo "  new trace lines: none"
+    echo "  new trace records: none"
   fi
 }
 

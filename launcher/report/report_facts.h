@@ -9,6 +9,7 @@
 
 #include "assoc/association_plan.h"
 #include "diag/log_file_rule.h"
+#include "diag/trace_reader.h"
 #include "platform/version_naming.h"
 
 namespace tqn::report {
@@ -116,6 +117,14 @@ struct TraceFacts {
     bool logFolderExists = false;
     std::wstring dumpFile;  // empty when the log folder is unknown (no dump then)
     LogFileVerdict dumpVerdict = LogFileVerdict::Absent;
+};
+
+// The trace file's last records (LaunchReport --trace).
+struct TraceRecordsFacts {
+    std::wstring file;  // empty when the path tool names no trace file
+    LogFileVerdict verdict = LogFileVerdict::Absent;  // Usable when it was read
+    size_t asked = 0;
+    std::vector<TraceFileRecord> records;  // oldest first
 };
 
 struct ReportFacts {

@@ -12,6 +12,11 @@ namespace tqn::report {
 std::wstring FormatText(const ReportFacts& facts);
 std::string FormatJson(const ReportFacts& facts);
 
+// The trace file's last records (LaunchReport --trace), each with what its
+// tag means.
+std::wstring FormatTraceText(const TraceRecordsFacts& trace);
+std::string FormatTraceJson(const TraceRecordsFacts& trace);
+
 // The trace method's name: "none", "debugger output", "console", "trace file", "as configured" or "unknown".
 const wchar_t* TraceMethodName(uint32_t method);
 

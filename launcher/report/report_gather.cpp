@@ -6,6 +6,7 @@
 #include "config/product_root.h"
 #include "diag/dump_rules.h"
 #include "diag/log_file.h"
+#include "diag/trace_reader.h"
 #include "diag/trace_settings.h"
 #include "environment/global_data.h"
 #include "environment/path_tool.h"
@@ -176,6 +177,27 @@ TraceFacts GatherTrace() {
     return facts;
 }
 
+// The path tool bound as the start-up binds it, each module verified once
+// and kept for the run, and all of it released again.
+class BoundPathTool {
+public:
+    BoundPathTool() {
+        KeepVerifiedModulesLoaded(true);
+        RebindPathTool();
+        initializeResult_ = InitializePathTool(0, std::wstring());
+    }
+    ~BoundPathTool() {
+        ReleaseKeptModules();
+        ReleasePathTool();
+    }
+    BoundPathTool(const BoundPathTool&) = delete;
+    BoundPathTool& operator=(const BoundPathTool&) = delete;
+    int32_t InitializeResult() const { return initializeResult_; }
+
+private:
+    int32_t initializeResult_ = 0;
+};
+
 }  // namespace
 
 ReportFacts GatherReportFacts() {
@@ -185,10 +207,8 @@ ReportFacts GatherReportFacts() {
     facts.windows = GatherWindows();
     facts.account = GatherAccount();
 
-    // The start-up's own order: each module verified once and kept for the run.
-    KeepVerifiedModulesLoaded(true);
-    RebindPathTool();
-    facts.productFolder.pathToolInitialize = InitializePathTool(0, std::wstring());
+    const BoundPathTool pathTool;
+    facts.productFolder.pathToolInitialize = pathTool.InitializeResult();
     const ProductFolderSources sources = ReadProductFolderSources();
     facts.productFolder.sharedBlockFolder = GlobalData().ReadProductFolder();
     facts.productFolder.installedFolder = sources.installedFolder;
@@ -201,9 +221,17 @@ ReportFacts GatherReportFacts() {
     facts.uninstall = GatherUninstall();
     facts.launch = GatherLaunch(facts.settings);
     facts.trace = GatherTrace();
+    return facts;
+}
 
-    ReleaseKeptModules();
-    ReleasePathTool();
+TraceRecordsFacts GatherTraceRecords(size_t count) {
+    const ScopedRegistryReadOnly readOnly;
+    const ScopedPathLookupsLeaveDisk leaveDisk;
+    const BoundPathTool pathTool;
+    TraceRecordsFacts facts;
+    facts.asked = count;
+    facts.file = InspectTraceFilePath().path;
+    if (!facts.file.empty()) facts.verdict = ReadTraceFile(facts.file, count, facts.records);
     return facts;
 }
 

@@ -14,6 +14,10 @@ namespace tqn::report {
 
 ReportFacts GatherReportFacts();
 
+// The trace file's last `count` records: the file found as Launch.exe would
+// find it, read only when it is no link.
+TraceRecordsFacts GatherTraceRecords(size_t count);
+
 // The association check for an extension as the launcher makes it, with the
 // value behind each condition and the user's Explorer overrides. Call it
 // inside the read-only scope it is given.

@@ -21,6 +21,10 @@ Json Optional(const std::optional<std::wstring>& value) { return value ? Text(*v
 // Empty text stands for "none" where a value is optional by nature.
 Json TextOrNull(const std::wstring& value) { return value.empty() ? Json(nullptr) : Text(value); }
 
+// Two blanks a level; text as UTF-8, not escaped. The texts are encoded
+// (a lone surrogate becomes U+FFFD), so "replace" never has to act.
+std::string Dump(const Json& json) { return json.dump(2, ' ', false, Json::error_handler_t::replace) + "\n"; }
+
 Json Windows(const WindowsFacts& windows) {
     Json json = Json::object();
     json["name"] = Text(windows.displayName);
@@ -214,9 +218,26 @@ std::string FormatJson(const ReportFacts& facts) {
     const int exitCode = ReportExitCode(facts);
     json["usualRoadStartsTray"] = exitCode == kExitTrayWouldStart;
     json["exitCode"] = static_cast<int64_t>(exitCode);
-    // Two blanks a level; text as UTF-8, not escaped. The texts are encoded
-    // above (a lone surrogate becomes U+FFFD), so "replace" never has to act.
-    return json.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+    return Dump(json);
+}
+
+std::string FormatTraceJson(const TraceRecordsFacts& trace) {
+    Json json = Json::object();
+    json["file"] = TextOrNull(trace.file);
+    json["state"] = Text(TraceFileStateId(trace));
+    json["asked"] = static_cast<int64_t>(trace.asked);
+    Json records = Json::array();
+    for (const TraceFileRecord& record : trace.records) {
+        Json item = Json::object();
+        item["time"] = Text(record.time);
+        item["program"] = TextOrNull(record.program);
+        item["tag"] = TextOrNull(record.tag);
+        item["meaning"] = TextOrNull(TraceRecordMeaning(record));
+        item["rest"] = Text(record.rest);
+        records.push_back(std::move(item));
+    }
+    json["records"] = std::move(records);
+    return Dump(json);
 }
 
 }  // namespace tqn::report

@@ -2,8 +2,10 @@
 // with the same code, changes nothing, and says what it found at each step.
 //   LaunchReport            the report as text
 //   LaunchReport --json     the report as one JSON object
+//   LaunchReport --trace [N] [--json]   the trace file's last N records (50)
 // Exit code 0 when the usual road (no arguments) would start the tray
-// program, 1 when it would not, 2 for bad usage.
+// program, 1 when it would not, 2 for bad usage; with --trace, 0 when the
+// trace file was read, else 1.
 #include <windows.h>
 
 #include <string>
@@ -38,13 +40,23 @@ int wmain(int argc, wchar_t** argv) {
     // As Launch.exe does before any module loads.
     tqn::RestrictDllSearch();
     const std::vector<std::wstring> arguments(argv + 1, argv + argc);
-    const auto format = tqn::report::ParseArguments(arguments);
-    if (!format) {
-        Write(STD_ERROR_HANDLE, L"usage: LaunchReport [--json]\n");
+    const auto request = tqn::report::ParseArguments(arguments);
+    if (!request) {
+        Write(STD_ERROR_HANDLE, L"usage: LaunchReport [--trace [N]] [--json]\n");
         return tqn::report::kExitBadUsage;
     }
+    const bool json = request->format == tqn::report::OutputFormat::Json;
+    if (request->traceRecords) {
+        const tqn::report::TraceRecordsFacts trace = tqn::report::GatherTraceRecords(*request->traceRecords);
+        if (json) {
+            Write(STD_OUTPUT_HANDLE, tqn::report::FormatTraceJson(trace));
+        } else {
+            Write(STD_OUTPUT_HANDLE, tqn::report::FormatTraceText(trace));
+        }
+        return tqn::report::TraceExitCode(trace);
+    }
     const tqn::report::ReportFacts facts = tqn::report::GatherReportFacts();
-    if (*format == tqn::report::OutputFormat::Json) {
+    if (json) {
         Write(STD_OUTPUT_HANDLE, tqn::report::FormatJson(facts));
     } else {
         Write(STD_OUTPUT_HANDLE, tqn::report::FormatText(facts));

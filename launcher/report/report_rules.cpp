@@ -2,6 +2,7 @@
 
 #include "config/product_root_rule.h"
 #include "crypt/format.h"
+#include "diag/trace_tags.h"
 #include "environment/path_tool_choice.h"
 #include "trust/load_order.h"
 #include "trust/trust_rules.h"
@@ -75,10 +76,27 @@ RowOutcome TrayRow(RowOutcome row, const ReportFacts& facts) {
 
 }  // namespace
 
-std::optional<OutputFormat> ParseArguments(const std::vector<std::wstring>& arguments) {
-    if (arguments.empty()) return OutputFormat::Text;
-    if (arguments.size() == 1 && arguments[0] == L"--json") return OutputFormat::Json;
-    return std::nullopt;
+std::optional<ReportRequest> ParseArguments(const std::vector<std::wstring>& arguments) {
+    ReportRequest request;
+    bool json = false;
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        if (arguments[i] == L"--json" && !json) {
+            json = true;
+            request.format = OutputFormat::Json;
+        } else if (arguments[i] == L"--trace" && !request.traceRecords) {
+            request.traceRecords = kDefaultTraceRecords;
+            const std::wstring next = i + 1 < arguments.size() ? arguments[i + 1] : L"";
+            if (!next.empty() && next.size() <= 6 && next.find_first_not_of(L"0123456789") == std::wstring::npos) {
+                const size_t count = std::stoul(next);
+                if (count == 0 || count > kMostTraceRecords) return std::nullopt;
+                request.traceRecords = count;
+                ++i;
+            }
+        } else {
+            return std::nullopt;
+        }
+    }
+    return request;
 }
 
 const std::vector<std::wstring>& ReportCommandLines() {
@@ -247,6 +265,25 @@ RowOutcome DecideRow(const std::wstring& commandLine, const ReportFacts& facts) 
 
 int ReportExitCode(const ReportFacts& facts) {
     return DecideRow(L"", facts).action == RowAction::StartTray ? kExitTrayWouldStart : kExitTrayWouldNotStart;
+}
+
+std::wstring TraceRecordMeaning(const TraceFileRecord& record) {
+    if (const TraceTagRow* row = FindTraceTag(record.tag)) return row->meaning;
+    if (record.tag.empty() && record.rest == L"deleted") {
+        return L"the trace file had grown past 4 MiB and was started again";
+    }
+    return std::wstring();
+}
+
+const wchar_t* TraceFileStateId(const TraceRecordsFacts& trace) {
+    if (trace.file.empty()) return L"noFile";
+    if (trace.verdict == LogFileVerdict::Usable) return L"read";
+    if (trace.verdict == LogFileVerdict::Absent) return L"absent";
+    return IsLinkedLogFile(trace.verdict) ? L"link" : L"unreadable";
+}
+
+int TraceExitCode(const TraceRecordsFacts& trace) {
+    return !trace.file.empty() && trace.verdict == LogFileVerdict::Usable ? 0 : 1;
 }
 
 }  // namespace tqn::report

@@ -18,8 +18,17 @@ inline constexpr int kExitTrayWouldNotStart = 1;
 inline constexpr int kExitBadUsage = 2;
 
 enum class OutputFormat { Text, Json };
-// No argument: text; "--json": JSON; anything else is bad usage (empty).
-std::optional<OutputFormat> ParseArguments(const std::vector<std::wstring>& arguments);
+struct ReportRequest {
+    OutputFormat format = OutputFormat::Text;
+    std::optional<size_t> traceRecords;  // "--trace [N]": the trace file's last N records instead
+    bool operator==(const ReportRequest&) const = default;
+};
+inline constexpr size_t kDefaultTraceRecords = 50;
+inline constexpr size_t kMostTraceRecords = 100000;
+// No argument: the report as text; "--json": as JSON; "--trace" with an
+// optional count (1 to kMostTraceRecords): the trace file's last records,
+// with or without "--json". Anything else is bad usage (empty).
+std::optional<ReportRequest> ParseArguments(const std::vector<std::wstring>& arguments);
 
 // The command lines the report walks, the usual road first.
 const std::vector<std::wstring>& ReportCommandLines();
@@ -96,5 +105,13 @@ RowOutcome DecideRow(const std::wstring& commandLine, const ReportFacts& facts);
 
 // 0 when the usual road (the empty command line) starts the tray program, else 1.
 int ReportExitCode(const ReportFacts& facts);
+
+// What a trace record's tag means (its row's words), the words for a
+// restarted file's first line, or empty for a tag no row names.
+std::wstring TraceRecordMeaning(const TraceFileRecord& record);
+// What became of the trace file: "read", "noFile", "absent", "link" or "unreadable".
+const wchar_t* TraceFileStateId(const TraceRecordsFacts& trace);
+// 0 when the trace file was read, else 1.
+int TraceExitCode(const TraceRecordsFacts& trace);
 
 }  // namespace tqn::report

@@ -1,6 +1,7 @@
 #include <string>
 
 #include "crypt/format.h"
+#include "diag/trace_tags.h"
 #include "launcher/report/report_format.h"
 #include "launcher/report/report_rules.h"
 #include "trust/load_order.h"
@@ -299,6 +300,34 @@ std::wstring FormatText(const ReportFacts& facts) {
     const int exitCode = ReportExitCode(facts);
     out.Add(exitCode == kExitTrayWouldStart ? L"The usual road would start the tray program (exit code 0)."
                                             : L"The usual road would not start the tray program (exit code 1).");
+    return out.Text();
+}
+
+std::wstring FormatTraceText(const TraceRecordsFacts& trace) {
+    Lines out;
+    const std::wstring state = TraceFileStateId(trace);
+    if (state == L"noFile") {
+        out.Add(L"Trace file: none (the path tool names no trace file, so Launch.exe writes none)");
+    } else if (state == L"absent") {
+        out.Add(L"Trace file: " + trace.file + L" is not there (nothing traced yet, or the trace method is not 4)");
+    } else if (state == L"link") {
+        out.Add(L"Trace file: " + trace.file + L" (a link: not read; Launch.exe would neither write nor delete through it)");
+    } else if (state == L"unreadable") {
+        out.Add(L"Trace file: " + trace.file + L" could not be read");
+    } else {
+        out.Add(L"Trace file: " + trace.file);
+        out.Add(L"  its last " + std::to_wstring(trace.records.size()) + L" records (" + std::to_wstring(trace.asked) +
+                L" asked for), oldest first, each with what its tag means:");
+    }
+    for (const TraceFileRecord& record : trace.records) {
+        std::wstring line = L"  " + record.time + L"  " + OrNone(record.program, L"(no program)") + L"  " + record.tag;
+        if (!record.rest.empty()) line += (record.tag.empty() ? L"" : L" ") + record.rest;
+        out.Add(line);
+        const TraceTagRow* row = FindTraceTag(record.tag);
+        const std::wstring meaning = TraceRecordMeaning(record);
+        out.Add(L"    " + (meaning.empty() ? std::wstring(L"(a tag this version does not know)") : meaning) +
+                (row != nullptr && row->follows[0] != L'\0' ? L"; then: " + std::wstring(row->follows) : L""));
+    }
     return out.Text();
 }
 

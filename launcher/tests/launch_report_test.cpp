@@ -421,3 +421,26 @@ TEST_F(LaunchReport, LeavesEverythingAsItWas) {
         ::RegDeleteTreeW(HKEY_CLASSES_ROOT, (product.Extension() + L"file").c_str());
     }
 }
+
+// After a start, --trace names each milestone of that start in words, in the
+// order the start wrote them, and --json gives the same records.
+TEST_F(LaunchReport, TraceNamesTheMilestonesOfAStart) {
+    const TestProduct product(ProductOptions().TraceMethod(4).Report(true));
+    DWORD exitCode = 99;
+    product.Run(L"", exitCode);
+    const std::string text = product.RunProgramFile(L"LaunchReport.exe", L"--trace", exitCode);
+    EXPECT_EQ(exitCode, 0u) << text;
+    size_t at = 0;
+    for (const char* words : {"the product folder is confirmed", "settings read",
+                              "registration checked; then: 1 intact, 0 damaged", "registration rewritten",
+                              "uninstall guard consulted", "the tray program is started"}) {
+        at = text.find(words, at);
+        ASSERT_NE(at, std::string::npos) << words << " in\n" << text;
+    }
+    const Json json = Json::parse(product.RunProgramFile(L"LaunchReport.exe", L"--trace 3 --json", exitCode), nullptr, false);
+    ASSERT_EQ(json["records"].size(), 3u) << json;
+    EXPECT_EQ(json["records"][2]["tag"], "{3016B153-C6F9-4BF0-B03D-3D61224ADDC9}");
+    EXPECT_EQ(json["records"][2]["rest"], "medium 1");
+    EXPECT_FALSE(json["records"][2]["meaning"].is_null());
+}
+

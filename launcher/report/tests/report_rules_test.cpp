@@ -89,11 +89,17 @@ TEST(ReportRules, FolderOriginIntegrityAndRootReason) {
 }
 
 TEST(ReportRules, Arguments) {
-    EXPECT_EQ(ParseArguments({}), OutputFormat::Text);
-    EXPECT_EQ(ParseArguments({L"--json"}), OutputFormat::Json);
+    using Request = std::optional<ReportRequest>;
+    const Request text = ReportRequest{}, json = ReportRequest{OutputFormat::Json, std::nullopt};
+    EXPECT_EQ(ParseArguments({}), text);
+    EXPECT_EQ(ParseArguments({L"--json"}), json);
     EXPECT_EQ(ParseArguments({L"--JSON"}), std::nullopt);
     EXPECT_EQ(ParseArguments({L"--json", L"--json"}), std::nullopt);
     EXPECT_EQ(ParseArguments({L"/install"}), std::nullopt);
+    EXPECT_EQ(ParseArguments({L"--trace"}), (ReportRequest{OutputFormat::Text, 50}));
+    EXPECT_EQ(ParseArguments({L"--json", L"--trace", L"7"}), (ReportRequest{OutputFormat::Json, 7}));
+    EXPECT_EQ(ParseArguments({L"--trace", L"100000", L"--json"}), (ReportRequest{OutputFormat::Json, 100000}));
+    for (const wchar_t* count : {L"0", L"100001", L"-1", L"x"}) EXPECT_EQ(ParseArguments({L"--trace", count}), std::nullopt);
 }
 
 // One table of product states against what each command line would do.
