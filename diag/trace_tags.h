@@ -28,8 +28,8 @@
         L"start-up: registration rewritten and the user's Explorer overrides removed", L"") \
     ROW(UninstallGuard, L"{2526CAEA-B202-4A61-9BBF-B74A4DE1BF41}", L" %d", \
         L"start-up: uninstall guard consulted", L"1 an uninstall is running (nothing is started), 0 none") \
-    ROW(TrayStarted, L"{3016B153-C6F9-4BF0-B03D-3D61224ADDC9}", L" %s %d", \
-        L"start-up: the tray program is started", \
+    ROW(TrayLaunchPath, L"{3016B153-C6F9-4BF0-B03D-3D61224ADDC9}", L" %s %d", \
+        L"start-up: starting the tray program (written before the start is tried)", \
         L"the launch path (session, plain or medium), then drop elevation (1 yes, 0 no)") \
     ROW(SettingFileRefused, L"{D61F0B2A-9C47-4E85-B3A8-5E27C90F14D6}", L" [%s]", \
         L"a file setting names something outside the program folder: nothing is started", \

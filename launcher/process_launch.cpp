@@ -123,7 +123,7 @@ void LaunchTrayProgram(const std::wstring& arguments, bool dropElevation) {
     const LaunchPath path = ChooseLaunchPath(isSystem, dropElevation, flags, mediumIntegrity);
     // Under a token that cannot be lowered (or told apart), the trace line is
     // the only place that says which way the tray program went.
-    TraceEvent(TraceTag::TrayStarted, LaunchPathName(path), dropElevation ? 1 : 0);
+    TraceEvent(TraceTag::TrayLaunchPath, LaunchPathName(path), dropElevation ? 1 : 0);
     switch (path) {
         case LaunchPath::ConsoleSession:
             StartProcessInConsoleSession(trayPath, arguments);

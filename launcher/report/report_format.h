@@ -1,7 +1,7 @@
 #pragma once
 // The report's two outputs over the same facts and rules: text for a person
 // reading a support case, JSON (one object, stable field names, documented
-// in README.md) for tools. The text is wide (the program writes it as UTF-8);
+// in docs/support.md) for tools. The text is wide (the program writes it as UTF-8);
 // the JSON is UTF-8 already.
 #include <string>
 

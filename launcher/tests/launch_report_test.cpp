@@ -433,7 +433,7 @@ TEST_F(LaunchReport, TraceNamesTheMilestonesOfAStart) {
     size_t at = 0;
     for (const char* words : {"the product folder is confirmed", "settings read",
                               "registration checked; then: 1 intact, 0 damaged", "registration rewritten",
-                              "uninstall guard consulted", "the tray program is started"}) {
+                              "uninstall guard consulted", "starting the tray program"}) {
         at = text.find(words, at);
         ASSERT_NE(at, std::string::npos) << words << " in\n" << text;
     }

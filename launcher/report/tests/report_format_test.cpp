@@ -34,12 +34,12 @@ TEST(ReportFormat, JsonStringsKeepOddText) {
     EXPECT_EQ(Parsed(facts)["settings"]["TRAY_FILE"], Utf8(*facts.settings.trayFile));
 }
 
-// One object; the field names the README documents, each where it belongs.
+// One object; the field names docs/support.md documents, each where it belongs.
 TEST(ReportFormat, JsonFieldsOfAHealthyProduct) {
     Json json = Parsed(SampleFacts());
     std::vector<std::string> names;
     for (const auto& member : json.items()) names.push_back(member.key());
-    // In the order the README lists them.
+    // In the order docs/support.md lists them.
     EXPECT_EQ(names, (std::vector<std::string>{"windows", "account", "productFolder", "modules", "productRoot",
                                                "settings", "association", "uninstallGuard", "dispatch", "trace",
                                                "usualRoadStartsTray", "exitCode"}));
