@@ -326,7 +326,7 @@ std::wstring FormatTraceText(const TraceRecordsFacts& trace) {
         const TraceTagRow* row = FindTraceTag(record.tag);
         const std::wstring meaning = TraceRecordMeaning(record);
         out.Add(L"    " + (meaning.empty() ? std::wstring(L"(a tag this version does not know)") : meaning) +
-                (row != nullptr && row->follows[0] != L'\0' ? L"; then: " + std::wstring(row->follows) : L""));
+                (row != nullptr && row->follows[0] != L'\0' ? L"; after the tag: " + std::wstring(row->follows) : L""));
     }
     return out.Text();
 }

@@ -177,7 +177,11 @@ TEST_F(LaunchReport, ProductStates) {
          }},
         {"a block folder that is ignored, a trace file and a dump that are links",
          ProductOptions().Registered(true).TraceMethod(4), 0,
-         [&installed](const TestProduct&, ReportRun& r) {
+         [&installed](const TestProduct& p, ReportRun& r) {
+             DWORD traceExit = 99;  // the linked file is not read either
+             const std::string trace = p.RunProgramFile(L"LaunchReport.exe", L"--trace", traceExit);
+             EXPECT_EQ(traceExit, 1u);
+             EXPECT_TRUE(Says(trace, "launch.log (a link: not read;")) << trace;
              EXPECT_EQ(r.json["productFolder"]["sharedBlockFolder"], Utf8(installed.Path()));
              EXPECT_EQ(r.json["productFolder"]["sharedBlockFolderIgnored"], true);
              EXPECT_EQ(r.json["productFolder"]["origin"], "programFolder");
@@ -193,7 +197,7 @@ TEST_F(LaunchReport, ProductStates) {
          },
          [&installed](const TestProduct& p) -> std::shared_ptr<void> {
              // Both names are second names of one file of the product's.
-             EXPECT_TRUE(WriteFileBytes(p.Path() + L"\\victim.txt", "kept"));
+             EXPECT_TRUE(WriteFileBytes(p.Path() + L"\\victim.txt", "[ 2026-01-01 00:00:00 000ms ] [x]        [secret]\r\n"));
              for (const wchar_t* name : {L"\\Logs\\launch.log", L"\\Logs\\Launch.exe.dmp"}) {
                  EXPECT_TRUE(::CreateHardLinkW((p.Path() + name).c_str(), (p.Path() + L"\\victim.txt").c_str(), nullptr));
              }
@@ -432,7 +436,7 @@ TEST_F(LaunchReport, TraceNamesTheMilestonesOfAStart) {
     EXPECT_EQ(exitCode, 0u) << text;
     size_t at = 0;
     for (const char* words : {"the product folder is confirmed", "settings read",
-                              "registration checked; then: 1 intact, 0 damaged", "registration rewritten",
+                              "registration checked; after the tag: 1 intact, 0 damaged", "registration rewritten",
                               "uninstall guard consulted", "starting the tray program"}) {
         at = text.find(words, at);
         ASSERT_NE(at, std::string::npos) << words << " in\n" << text;
