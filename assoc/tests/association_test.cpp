@@ -3,13 +3,15 @@
 // test works in the real classes view with a made-up extension.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
+#include <thread>
 #include <string>
 #include <vector>
 
 #include "assoc/association.h"
 #include "assoc/association_plan.h"
-#include "assoc/registry_key.h"
+#include "assoc/key_operation.h"
 #include "assoc/tests/scratch_registry.h"
 #include "platform/process_settings.h"
 #include "platform/scoped_resource.h"
@@ -216,6 +218,59 @@ TEST_F(AssociationTest, RepairOfAnIntactRegistration) {
     EXPECT_TRUE(IsIntact(kClasses, kExt));  // REG_SZ, exactly the expected text
     EXPECT_FALSE(test::KeyOpens(kUser, std::wstring(kExplorer) + L"\\UserChoice"));
     EXPECT_TRUE(test::KeyOpens(kUser, kExplorer));
+    // The product's own road ("exe", its user's classes key, nothing to
+    // delete) writes no key descriptor: nothing that lets us through is widened.
+    SetExtName(L"exe");
+    WriteIntact(kClasses, L"exe");
+    test::CreateKey(kUser, L"Software\\Classes");
+    const uint64_t writes = KeyDescriptorWrites();
+    EXPECT_TRUE(CheckExecutableAssociation());
+    RepairExecutableAssociation();
+    EXPECT_EQ(KeyDescriptorWrites(), writes);
+}
+
+// The user's classes come first in the classes view. A user's extension key
+// that refuses the process is read, repaired and given back its descriptor;
+// the machine's stays as it was. A standard user (Administrators deny-only)
+// writing at the key all the while never gets in: the widening is for the
+// launcher alone. (Wine lets anyone create subkeys, so only values tell.)
+TEST_F(AssociationTest, RepairInTheUsersClassesTree) {
+    const std::wstring user = std::wstring(L"Software\\Classes\\") + kExtKey;
+    test::SetString(kUser, user, L"", L"txtfile");
+    test::SetSddl(kUser, user, L"D:P(A;;KA;;;SY)(A;;KR;;;BA)", DACL_SECURITY_INFORMATION, WRITE_DAC);
+    WriteIntact(kClasses, kExt);
+    const Bytes before = Descriptor(kUser, user), machine = Descriptor(kClasses, kExtKey);
+    EXPECT_FALSE(CheckExecutableAssociation());
+    ScopedHandle process, restricted, standardUser;
+    ASSERT_TRUE(::OpenProcessToken(::GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, process.Receive()));
+    BYTE admins[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof admins;
+    ASSERT_TRUE(::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, admins, &size));
+    SID_AND_ATTRIBUTES disable{admins, 0};
+    ASSERT_TRUE(::CreateRestrictedToken(process.Get(), 0, 1, &disable, 0, nullptr, 0, nullptr, restricted.Receive()));
+    ASSERT_TRUE(::DuplicateToken(restricted.Get(), SecurityImpersonation, standardUser.Receive()));
+    std::atomic<bool> stop{false};
+    std::atomic<int> tries{0};
+    std::thread racer([&] {
+        ::SetThreadToken(nullptr, standardUser.Get());
+        for (ScopedKey key; !stop; ++tries) {
+            if (::RegOpenKeyExW(kUser, user.c_str(), 0, KEY_SET_VALUE, key.Receive()) == 0) {
+                ::RegSetValueExW(key.Get(), L"planted", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"x"), 4);
+            }
+        }
+    });
+    for (int i = 0; i < 20; ++i) RepairExecutableAssociation();
+    stop = true;
+    racer.join();
+    EXPECT_GT(tries.load(), 20);
+    EXPECT_TRUE(CheckExecutableAssociation());
+    DWORD type = 0;
+    Bytes data;
+    ASSERT_TRUE(test::RawValue(kUser, user, L"", type, data));
+    EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(data.data())), L"exefile");
+    EXPECT_FALSE(test::HasValue(kUser, user, L"planted"));
+    EXPECT_EQ(Descriptor(kUser, user), before) << test::Sddl(Descriptor(kUser, user));
+    EXPECT_EQ(Descriptor(kClasses, kExtKey), machine);
 }
 
 // With the extension "exe", ext + "file" is the system's class of
