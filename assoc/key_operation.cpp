@@ -72,7 +72,7 @@ LSTATUS KeyUnderOperation::Walk(HKEY root, const std::wstring& path, REGSAM acce
         if (HandleIsLink(next.Get())) {
             const bool linkItself = last && policy_.links == LinkHandling::KeyItself;
             if (!linkItself && root == HKEY_CURRENT_USER && depth == 1 && SameName(prefix, kClassesTree) &&
-                IsOwnClassesLink(root, prefix)) {
+                IsOwnClassesLink(next.Get())) {
                 // The system's link to the user's own classes hive: that
                 // hive, opened as itself.
                 status = OpenUserClassesHive(wanted, next);

@@ -39,21 +39,12 @@ bool HandleIsLink(HKEY key) {
            type == REG_LINK;
 }
 
-bool IsOwnClassesLink(HKEY root, const std::wstring& path) {
-    constexpr wchar_t kClasses[] = L"Software\\Classes";
-    if (root != HKEY_CURRENT_USER ||
-        ::CompareStringOrdinal(path.c_str(), static_cast<int>(path.size()), kClasses, -1, TRUE) != CSTR_EQUAL) {
-        return false;
-    }
-    ScopedKey key;
-    if (::RegOpenKeyExW(root, path.c_str(), REG_OPTION_OPEN_LINK, KEY_QUERY_VALUE, key.Receive()) != ERROR_SUCCESS) {
-        return false;
-    }
+bool IsOwnClassesLink(HKEY link) {
     wchar_t target[512] = {};
     DWORD type = REG_NONE;
     DWORD size = sizeof target - sizeof(wchar_t);
-    if (::RegQueryValueExW(key.Get(), L"SymbolicLinkValue", nullptr, &type, reinterpret_cast<BYTE*>(target),
-                           &size) != ERROR_SUCCESS ||
+    if (::RegQueryValueExW(link, L"SymbolicLinkValue", nullptr, &type, reinterpret_cast<BYTE*>(target), &size) !=
+            ERROR_SUCCESS ||
         type != REG_LINK) {
         return false;
     }

@@ -30,10 +30,10 @@ LSTATUS OpenNameAsItself(HKEY parent, const std::wstring& name, REGSAM access, b
 // another key).
 bool HandleIsLink(HKEY key);
 
-// Whether root\path is the system's own link from the current user's hive
-// to that user's classes hive: "Software\Classes" under HKEY_CURRENT_USER,
-// naming \REGISTRY\USER\<the process user's SID>_Classes.
-bool IsOwnClassesLink(HKEY root, const std::wstring& path);
+// Whether a link key (opened as itself, with KEY_QUERY_VALUE) names the
+// process user's own classes hive, \REGISTRY\USER\<SID>_Classes: the system's
+// link at "Software\Classes" in that user's hive.
+bool IsOwnClassesLink(HKEY link);
 
 // The process user's classes hive (HKEY_USERS\<SID>_Classes), as itself.
 LSTATUS OpenUserClassesHive(REGSAM access, ScopedKey& key);
