@@ -37,17 +37,19 @@ void WriteIntact(HKEY root, const std::wstring& ext) {
     test::SetString(root, L"." + ext + L"\\PersistentHandler", L"", kNullHandler);
 }
 
-bool IsIntact(HKEY root, const std::wstring& ext) {
+bool IsIntact(HKEY root, const std::wstring& tree, const std::wstring& ext) {
     DWORD type = 0;
     Bytes data;
     auto text = [&](const std::wstring& path, const std::wstring& name) {
-        if (!test::RawValue(root, path, name, type, data) || type != REG_SZ) return std::wstring(L"?");
+        if (!test::RawValue(root, tree + path, name, type, data) || type != REG_SZ) return std::wstring(L"?");
         return std::wstring(reinterpret_cast<const wchar_t*>(data.data()));
     };
     return text(L"." + ext, L"") == L"exefile" &&
            text(L"." + ext, L"Content Type") == L"application/x-msdownload" &&
            text(L"." + ext + L"\\PersistentHandler", L"") == kNullHandler;
 }
+
+bool IsIntact(HKEY root, const std::wstring& ext) { return IsIntact(root, L"", ext); }
 
 // Forwards to the registry tool and notes every read.
 class CountingReader : public RegistryAssociationReader {
@@ -229,18 +231,18 @@ TEST_F(AssociationTest, RepairOfAnIntactRegistration) {
     EXPECT_EQ(KeyDescriptorWrites(), writes);
 }
 
-// The user's classes come first in the classes view. A user's extension key
-// that refuses the process is read, repaired and given back its descriptor;
-// the machine's stays as it was. A standard user (Administrators deny-only)
-// writing at the key all the while never gets in: the widening is for the
-// launcher alone. (Wine lets anyone create subkeys, so only values tell.)
-TEST_F(AssociationTest, RepairInTheUsersClassesTree) {
+// A key that refuses the process is widened for the launcher alone: a
+// standard user (Administrators deny-only) writing at the machine's
+// extension key while it is repaired over and over never gets in. (Wine lets
+// anyone create subkeys, so only values tell.) Then the user's classes come
+// first in the classes view: the user's refusing copy of the key is read,
+// repaired and given back its descriptor, and the machine's stays as it was.
+TEST_F(AssociationTest, RepairThroughRefusingKeys) {
     const std::wstring user = std::wstring(L"Software\\Classes\\") + kExtKey;
-    test::SetString(kUser, user, L"", L"txtfile");
-    test::SetSddl(kUser, user, L"D:P(A;;KA;;;SY)(A;;KR;;;BA)", DACL_SECURITY_INFORMATION, WRITE_DAC);
+    constexpr wchar_t kRefusesWriting[] = L"D:P(A;;KA;;;SY)(A;;KR;;;BA)";
     WriteIntact(kClasses, kExt);
-    const Bytes before = Descriptor(kUser, user), machine = Descriptor(kClasses, kExtKey);
-    EXPECT_FALSE(CheckExecutableAssociation());
+    test::SetSddl(kClasses, kExtKey, kRefusesWriting, DACL_SECURITY_INFORMATION, WRITE_DAC);
+    const Bytes machine = Descriptor(kClasses, kExtKey);
     ScopedHandle process, restricted, standardUser;
     ASSERT_TRUE(::OpenProcessToken(::GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, process.Receive()));
     BYTE admins[SECURITY_MAX_SID_SIZE];
@@ -254,7 +256,7 @@ TEST_F(AssociationTest, RepairInTheUsersClassesTree) {
     std::thread racer([&] {
         ::SetThreadToken(nullptr, standardUser.Get());
         for (ScopedKey key; !stop; ++tries) {
-            if (::RegOpenKeyExW(kUser, user.c_str(), 0, KEY_SET_VALUE, key.Receive()) == 0) {
+            if (::RegOpenKeyExW(kClasses, kExtKey, 0, KEY_SET_VALUE, key.Receive()) == 0) {
                 ::RegSetValueExW(key.Get(), L"planted", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"x"), 4);
             }
         }
@@ -263,13 +265,18 @@ TEST_F(AssociationTest, RepairInTheUsersClassesTree) {
     stop = true;
     racer.join();
     EXPECT_GT(tries.load(), 20);
+    EXPECT_FALSE(test::HasValue(kClasses, kExtKey, L"planted"));
+    EXPECT_EQ(Descriptor(kClasses, kExtKey), machine) << test::Sddl(Descriptor(kClasses, kExtKey));
+
+    test::SetString(kUser, user, L"", L"txtfile");
+    test::SetSddl(kUser, user, L"D:P(A;;KA;;;SY)", DACL_SECURITY_INFORMATION, WRITE_DAC);
+    const Bytes before = Descriptor(kUser, user);
+    EXPECT_FALSE(CheckExecutableAssociation());
+    RepairExecutableAssociation();
     EXPECT_TRUE(CheckExecutableAssociation());
-    DWORD type = 0;
-    Bytes data;
-    ASSERT_TRUE(test::RawValue(kUser, user, L"", type, data));
-    EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(data.data())), L"exefile");
-    EXPECT_FALSE(test::HasValue(kUser, user, L"planted"));
     EXPECT_EQ(Descriptor(kUser, user), before) << test::Sddl(Descriptor(kUser, user));
+    test::SetSddl(kUser, user, L"D:(A;;KA;;;WD)", DACL_SECURITY_INFORMATION, WRITE_DAC);
+    EXPECT_TRUE(IsIntact(kUser, L"Software\\Classes\\", kExt));
     EXPECT_EQ(Descriptor(kClasses, kExtKey), machine);
 }
 
