@@ -43,6 +43,12 @@ void RepairExecutableAssociation(bool isNt, const std::wstring& extension) {
     for (const ClassKeyDeletion& classKey : ClassKeysToDelete(extension)) {
         DeleteKey(isNt, classKey.rootName, classKey.keyPath, true);
     }
+    // A link the user made where the registration is written (in the user's
+    // classes tree, which the classes view shows first) goes as the key it
+    // is, its target untouched; the writes then land in a key of their own.
+    for (const std::wstring& path : UserClassesKeysWritten(extension)) {
+        if (IsLinkKey(kCurrentUserRootName, path)) DeleteKey(isNt, kCurrentUserRootName, path, false);
+    }
     for (const AssociationCondition& condition : ExpectedRegistration(extension)) {
         if (condition.keyOnly) continue;  // the key comes with its values
         WriteStringValue(isNt, kClassesRootName, condition.keyPath, condition.valueName,

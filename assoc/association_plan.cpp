@@ -43,6 +43,11 @@ std::vector<ClassKeyDeletion> ClassKeysToDelete(const std::wstring& extension) {
     return deletions;
 }
 
+std::vector<std::wstring> UserClassesKeysWritten(const std::wstring& extension) {
+    const std::wstring key = L"Software\\Classes\\." + extension;
+    return {key + L"\\PersistentHandler", key};
+}
+
 std::wstring ExplorerExtensionKey(const std::wstring& extension) {
     return L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\." + extension;
 }

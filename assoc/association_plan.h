@@ -46,6 +46,10 @@ struct ClassKeyDeletion {
 // own hijack would live, is deleted in its place.
 std::vector<ClassKeyDeletion> ClassKeysToDelete(const std::wstring& extension);
 
+// The keys of the user's classes tree (under the current user's root) that
+// hold what the repair writes, deepest first: ".ext\PersistentHandler", ".ext".
+std::vector<std::wstring> UserClassesKeysWritten(const std::wstring& extension);
+
 // The per-user Explorer key of the extension, under the current user's root.
 std::wstring ExplorerExtensionKey(const std::wstring& extension);
 

@@ -3,30 +3,40 @@
 #include <aclapi.h>
 #include <sddl.h>
 
-#include <algorithm>
 #include <array>
 #include <atomic>
-#include <vector>
+#include <exception>
 
-#include "assoc/path_tokenizer.h"
 #include "assoc/registry_key.h"
-#include "platform/scoped_resource.h"
+#include "diag/trace.h"
 #include "platform/sync_object.h"
+#include "platform/token_query.h"
 
 namespace tqn {
 namespace {
 
 constexpr size_t kDaclBufferSize = 65576;
-constexpr size_t kLongestTreePath = 1024;
-constexpr REGSAM kGrantAccess = READ_CONTROL | WRITE_DAC;
 constexpr SECURITY_INFORMATION kSavedInformation =
     OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
 
-// The live lists, newest first, and the unlock mutex's handle.
+// The unlock lock could not be had (another launcher held it past the wait,
+// or it could not be made): nothing is widened, the operation fails.
+constexpr wchar_t kTraceUnlockLockUnavailable[] = L"{9C4E2A71-5B3D-4F80-A6E1-2D7B90C34F15} %lu";
+// The lock's name (where the system has no private namespaces) is held by an
+// object that is not ours: the widening goes on without it.
+constexpr wchar_t kTraceUnlockLockSquatted[] = L"{E07B5D12-8A4C-4E39-B1F6-93C2D8A0E764}";
+
+std::atomic<uint64_t> g_descriptorWrites{0};
+
+LSTATUS WriteDescriptor(HKEY key, SECURITY_INFORMATION information, PSECURITY_DESCRIPTOR descriptor) {
+    g_descriptorWrites.fetch_add(1);
+    return ::RegSetKeySecurity(key, information, descriptor);
+}
+
+// The live lists, newest first.
 struct LiveLists {
     SyncObjectEx lock;
     SecurityRestoreList* newest = nullptr;
-    ScopedHandle unlockMutex;
 };
 
 LiveLists& Live() {
@@ -34,156 +44,313 @@ LiveLists& Live() {
     return live;
 }
 
-std::atomic<bool> g_unlockWaitRanOut{false};
+// What std::terminate did before we asked it to put keys back first.
+std::terminate_handler g_previousTerminate = nullptr;
 
-// SYSTEM and Administrators may do anything with the mutex; any signed-in
-// user may wait for it and release it (the launcher runs as users too), and
-// its owner (whoever made it first) no more than that: OWNER RIGHTS takes the
-// owner's implicit right to change its security.
-constexpr wchar_t kUnlockMutexSddl[] = L"D:P(A;;GA;;;SY)(A;;GA;;;BA)(A;;0x00100001;;;AU)(A;;0x00100001;;;OW)";
-
-// The process's handle to the unlock mutex, made or opened on first use; null
-// when neither works (the name may be squatted by another user's object).
-HANDLE UnlockMutex() {
-    LiveLists& live = Live();
-    SyncObjectEx::Guard guard(live.lock);
-    if (live.unlockMutex) return live.unlockMutex.Get();
-    ScopedLocalMemory descriptor;
-    PSECURITY_DESCRIPTOR built = nullptr;
-    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(kUnlockMutexSddl, SDDL_REVISION_1, &built, nullptr)) {
-        return nullptr;
-    }
-    descriptor.Reset(built);
-    SECURITY_ATTRIBUTES attributes{sizeof attributes, built, FALSE};
-    // Opening one that exists asks only for what waiting and releasing take.
-    live.unlockMutex.Reset(::CreateMutexExW(&attributes, kUnlockMutexName, 0, SYNCHRONIZE | MUTEX_MODIFY_STATE));
-    return live.unlockMutex.Get();
+[[noreturn]] void RestoreThenTerminate() {
+    RestoreEverySavedKeySecurity();
+    if (g_previousTerminate != nullptr) g_previousTerminate();
+    std::abort();
 }
 
-// Reads root\path's owner, group and DACL (the key itself).
-bool ReadKeySecurity(HKEY root, const std::wstring& keyPath, ByteBuffer& descriptor) {
-    // READ_CONTROL is all that reading the descriptor takes; a key that
-    // refuses reading its values must still be saved before it is widened.
-    ScopedKey key;
-    if (OpenRegistryKey(root, keyPath, READ_CONTROL, key, LinkHandling::KeyItself) != ERROR_SUCCESS) return false;
-    DWORD size = 0;
-    const LSTATUS query = ::RegGetKeySecurity(key.Get(), kSavedInformation, nullptr, &size);
-    if (!IsSavableDescriptorSize(static_cast<uint32_t>(query), size)) return false;
-    descriptor.ResizeZeroed(size);
-    if (::RegGetKeySecurity(key.Get(), kSavedInformation, descriptor.Data(), &size) != ERROR_SUCCESS) {
-        descriptor.clear();
+void RestoreOnTerminate() {
+    static const bool installed = [] {
+        g_previousTerminate = std::set_terminate(RestoreThenTerminate);
+        return true;
+    }();
+    (void)installed;
+}
+
+// --- the unlock lock -------------------------------------------------------
+
+enum class LockState { Ours, Squatted, Unavailable };
+
+constexpr wchar_t kLockSddl[] = L"O:BAD:P(A;;GA;;;SY)(A;;GA;;;BA)";
+constexpr DWORD kLockAccess = SYNCHRONIZE | MUTEX_MODIFY_STATE | READ_CONTROL;
+
+// A private namespace bounded by the Administrators SID: no standard user can
+// make it, so no standard user can make or open anything in it. Null where
+// the system has none.
+HANDLE MutexInAdministratorsNamespace(SECURITY_ATTRIBUTES& attributes) {
+    HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
+    using CreateBoundaryFn = HANDLE(WINAPI*)(LPCWSTR, ULONG);
+    using AddSidFn = BOOL(WINAPI*)(HANDLE*, PSID);
+    using NamespaceFn = HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, LPVOID, LPCWSTR);
+    using OpenNamespaceFn = HANDLE(WINAPI*)(LPVOID, LPCWSTR);
+    const auto createBoundary =
+        reinterpret_cast<CreateBoundaryFn>(reinterpret_cast<void*>(::GetProcAddress(kernel, "CreateBoundaryDescriptorW")));
+    const auto addSid =
+        reinterpret_cast<AddSidFn>(reinterpret_cast<void*>(::GetProcAddress(kernel, "AddSIDToBoundaryDescriptor")));
+    const auto createNamespace =
+        reinterpret_cast<NamespaceFn>(reinterpret_cast<void*>(::GetProcAddress(kernel, "CreatePrivateNamespaceW")));
+    const auto openNamespace =
+        reinterpret_cast<OpenNamespaceFn>(reinterpret_cast<void*>(::GetProcAddress(kernel, "OpenPrivateNamespaceW")));
+    if (createBoundary == nullptr || addSid == nullptr || createNamespace == nullptr || openNamespace == nullptr) {
+        return nullptr;
+    }
+    // (Some systems export the names without implementing them: a boundary
+    // that is not made ends the attempt before anything else is called.)
+    HANDLE boundary = createBoundary(L"Tarvolin", 0);
+    if (boundary == nullptr) return nullptr;
+    BYTE administrators[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof administrators;
+    if (!::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size) ||
+        !addSid(&boundary, administrators)) {
+        return nullptr;
+    }
+    // Kept for the process's life: the mutex's name lives in it.
+    static HANDLE space = nullptr;
+    if (space == nullptr) space = createNamespace(&attributes, boundary, L"Tarvolin");
+    if (space == nullptr) space = openNamespace(boundary, L"Tarvolin");
+    if (space == nullptr) return nullptr;
+    return ::CreateMutexExW(&attributes, L"Tarvolin\\RegistryKeyUnlock", 0, kLockAccess);
+}
+
+// Whether the mutex behind a handle is one an administrator made for this.
+bool IsOurLock(HANDLE mutex) {
+    PSID owner = nullptr;
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (::GetSecurityInfo(mutex, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
+                          nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
         return false;
     }
-    descriptor.resize(size);
+    const ScopedLocalMemory held(descriptor);
+    if (owner == nullptr || dacl == nullptr) return false;  // a null DACL lets everyone in
+    const auto* first = static_cast<const unsigned char*>(descriptor);
+    const ByteBuffer bytes(first, first + ::GetSecurityDescriptorLength(descriptor));
+    const auto* sid = static_cast<const uint8_t*>(owner);
+    return IsAdministratorsOnlyObject(std::vector<uint8_t>(sid, sid + ::GetLengthSid(owner)), DaclEntries(bytes));
+}
+
+// Makes or opens the lock. A standard user can take no lock an elevated
+// launcher uses: in a private namespace it cannot reach the name; under the
+// fallback name it cannot open our mutex, and one it made first is not taken
+// for ours.
+LockState MakeUnlockLock(bool elevated, ScopedHandle& mutex) {
+    if (!elevated) {
+        // Only the user's own keys are widened, for the user alone: a lock
+        // of that user's is enough.
+        const std::wstring name = L"Local\\Tarvolin.RegistryKeyUnlock." + ProcessUserSidText();
+        mutex.Reset(::CreateMutexExW(nullptr, name.c_str(), 0, kLockAccess));
+        return mutex ? LockState::Ours : LockState::Unavailable;
+    }
+    ScopedLocalMemory built;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(kLockSddl, SDDL_REVISION_1, &descriptor, nullptr)) {
+        return LockState::Unavailable;
+    }
+    built.Reset(descriptor);
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+    mutex.Reset(MutexInAdministratorsNamespace(attributes));
+    if (mutex) return LockState::Ours;
+    mutex.Reset(::CreateMutexExW(&attributes, kUnlockLockFallbackName, 0, kLockAccess));
+    const DWORD made = ::GetLastError();
+    if (mutex && (made != ERROR_ALREADY_EXISTS || IsOurLock(mutex.Get()))) return LockState::Ours;
+    mutex.Reset();
+    return made == ERROR_ALREADY_EXISTS || made == ERROR_ACCESS_DENIED ? LockState::Squatted : LockState::Unavailable;
+}
+
+// True when the caller may widen: it holds the lock (in `mutex`), or the
+// name is squatted where no namespace guards it (`mutex` empty). A squatter
+// must not switch the guard off, and the launcher's grants open nothing to
+// it; the lock only keeps launchers from crossing each other.
+bool TakeUnlockLock(bool elevated, ScopedHandle& mutex) {
+    const LockState state = MakeUnlockLock(elevated, mutex);
+    if (state == LockState::Squatted) {
+        TraceW(kTraceUnlockLockSquatted);
+        return true;
+    }
+    if (state == LockState::Unavailable) {
+        TraceW(kTraceUnlockLockUnavailable, static_cast<unsigned long>(::GetLastError()));
+        return false;
+    }
+    const DWORD wait = ::WaitForSingleObject(mutex.Get(), kUnlockLockWaitMs);
+    // An owner that ended without letting go cannot be widening any more.
+    if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) return true;
+    TraceW(kTraceUnlockLockUnavailable, static_cast<unsigned long>(wait));
+    mutex.Reset();
+    return false;
+}
+
+// --- privileges -------------------------------------------------------------
+
+// Enables taking ownership and setting any owner where the token holds those
+// privileges; `previous` receives what to put back.
+void EnableOwnerPrivileges(std::vector<unsigned char>& previous) {
+    ScopedHandle token;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.Receive())) return;
+    std::array<unsigned char, sizeof(TOKEN_PRIVILEGES) + sizeof(LUID_AND_ATTRIBUTES)> buffer{};
+    auto* wanted = reinterpret_cast<TOKEN_PRIVILEGES*>(buffer.data());
+    for (const wchar_t* name : {SE_TAKE_OWNERSHIP_NAME, SE_RESTORE_NAME}) {
+        LUID_AND_ATTRIBUTES& entry = wanted->Privileges[wanted->PrivilegeCount];
+        if (::LookupPrivilegeValueW(nullptr, name, &entry.Luid)) {
+            entry.Attributes = SE_PRIVILEGE_ENABLED;
+            ++wanted->PrivilegeCount;
+        }
+    }
+    previous.assign(buffer.size(), 0);
+    DWORD length = 0;
+    if (wanted->PrivilegeCount == 0 ||
+        !::AdjustTokenPrivileges(token.Get(), FALSE, wanted, static_cast<DWORD>(previous.size()),
+                                 reinterpret_cast<TOKEN_PRIVILEGES*>(previous.data()), &length)) {
+        previous.clear();
+    }
+}
+
+void RestorePrivileges(const std::vector<unsigned char>& previous) {
+    if (previous.empty()) return;
+    ScopedHandle token;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.Receive())) return;
+    auto* state = reinterpret_cast<TOKEN_PRIVILEGES*>(const_cast<unsigned char*>(previous.data()));
+    ::AdjustTokenPrivileges(token.Get(), FALSE, state, 0, nullptr, nullptr);
+}
+
+// --- descriptors ------------------------------------------------------------
+
+// Reads the owner, group and DACL through a handle opened with READ_CONTROL.
+bool ReadDescriptor(HKEY key, ByteBuffer& descriptor) {
+    DWORD size = 0;
+    const LSTATUS query = ::RegGetKeySecurity(key, kSavedInformation, nullptr, &size);
+    if (!IsSavableDescriptorSize(static_cast<uint32_t>(query), size)) return false;
+    ByteBuffer bytes;
+    bytes.ResizeZeroed(size);
+    if (::RegGetKeySecurity(key, kSavedInformation, bytes.Data(), &size) != ERROR_SUCCESS) return false;
+    bytes.resize(size);
+    descriptor = std::move(bytes);
     return true;
 }
 
-bool AllocateTrusteeSid(Trustee trustee, ScopedSid& sid) {
+bool AllocateTrusteeSid(Trustee trustee, ScopedSid& sid, ScopedLocalMemory& userSid) {
     SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
     SID_IDENTIFIER_AUTHORITY worldAuthority = SECURITY_WORLD_SID_AUTHORITY;
-    BOOL allocated = FALSE;
     switch (trustee) {
         case Trustee::Administrators:
-            allocated = ::AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID,
-                                                   DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
-                                                   sid.Receive());
-            break;
+            return ::AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0,
+                                              0, 0, 0, 0, 0, sid.Receive()) != FALSE;
         case Trustee::LocalSystem:
-            allocated = ::AllocateAndInitializeSid(&ntAuthority, 1, SECURITY_LOCAL_SYSTEM_RID, 0, 0,
-                                                   0, 0, 0, 0, 0, sid.Receive());
-            break;
+            return ::AllocateAndInitializeSid(&ntAuthority, 1, SECURITY_LOCAL_SYSTEM_RID, 0, 0, 0, 0, 0, 0, 0,
+                                              sid.Receive()) != FALSE;
         case Trustee::Users:
-            allocated = ::AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID,
-                                                   DOMAIN_ALIAS_RID_USERS, 0, 0, 0, 0, 0, 0,
-                                                   sid.Receive());
-            break;
+            return ::AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_USERS, 0,
+                                              0, 0, 0, 0, 0, sid.Receive()) != FALSE;
         case Trustee::Everyone:
-            allocated = ::AllocateAndInitializeSid(&worldAuthority, 1, SECURITY_WORLD_RID, 0, 0, 0,
-                                                   0, 0, 0, 0, sid.Receive());
-            break;
+            return ::AllocateAndInitializeSid(&worldAuthority, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0,
+                                              sid.Receive()) != FALSE;
+        case Trustee::ProcessUser: {
+            ScopedHandle token;
+            return ::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.Receive()) &&
+                   QueryTokenInformation(token.Get(), TokenUser, userSid);
+        }
     }
-    return allocated != FALSE;
+    return false;
 }
 
-// The grant of one prefix: DACL first, else ownership and then the DACL. The
-// key is saved once more after taking ownership when its first save failed
-// (it refused READ_CONTROL), so that its DACL can still be put back.
-bool UnlockOneKey(bool isNt, const std::wstring& rootName, HKEY root, const std::wstring& path,
-                  bool wasSaved, SecurityRestoreList& saved, TrusteeMask trustees) {
-    ScopedKey key;
-    if (OpenRegistryKey(root, path, kGrantAccess, key, LinkHandling::KeyItself) == ERROR_SUCCESS) {
-        const bool granted = GrantFullAccess(isNt, key.Get(), trustees);
-        key.Reset();
-        if (granted) return true;
-    }
-    if (OpenRegistryKey(root, path, WRITE_OWNER, key, LinkHandling::KeyItself) != ERROR_SUCCESS) return false;
-    if (!TakeOwnership(isNt, key.Get())) return false;
-    key.Reset();
-    // Without a saved copy the key would stay widened for good.
-    if (!wasSaved && !SaveKeySecurity(isNt, rootName, path, saved)) return false;
-    if (OpenRegistryKey(root, path, kGrantAccess, key, LinkHandling::KeyItself) != ERROR_SUCCESS) return false;
-    return GrantFullAccess(isNt, key.Get(), trustees);
+PSID TrusteeSid(Trustee trustee, const ScopedSid& sid, const ScopedLocalMemory& userSid) {
+    return trustee == Trustee::ProcessUser ? static_cast<TOKEN_USER*>(userSid.Get())->User.Sid : sid.Get();
 }
 
-void WriteBack(const SavedKeySecurity& record) {
+// The SIDs a grant to the launcher's trustees names, as bytes.
+std::vector<std::vector<uint8_t>> GranteeSids(TrusteeMask trustees) {
+    std::vector<std::vector<uint8_t>> sids;
+    for (Trustee trustee : SelectedTrustees(trustees)) {
+        ScopedSid sid;
+        ScopedLocalMemory user;
+        if (!AllocateTrusteeSid(trustee, sid, user)) continue;
+        const PSID bytes = TrusteeSid(trustee, sid, user);
+        const auto* first = static_cast<const uint8_t*>(bytes);
+        sids.emplace_back(first, first + ::GetLengthSid(bytes));
+    }
+    return sids;
+}
+
+void WriteBack(SavedKeySecurity& record) {
     if (record.descriptor.empty()) return;
+    ScopedKey byName;
+    HKEY key = record.key.Get();
     // Only the rights the write needs, so a key that grants no more than that
     // is still put back.
-    ScopedKey key;
-    if (OpenRegistryKey(record.rootKey, record.keyPath, WRITE_DAC | WRITE_OWNER, key, LinkHandling::KeyItself) !=
-            ERROR_SUCCESS &&
-        OpenRegistryKey(record.rootKey, record.keyPath, WRITE_DAC, key, LinkHandling::KeyItself) != ERROR_SUCCESS) {
-        return;  // gone, or no longer ours to change
+    if (key == nullptr) {
+        if (::RegOpenKeyExW(record.rootKey, record.keyPath.c_str(), REG_OPTION_OPEN_LINK, WRITE_DAC | WRITE_OWNER,
+                            byName.Receive()) != ERROR_SUCCESS &&
+            ::RegOpenKeyExW(record.rootKey, record.keyPath.c_str(), REG_OPTION_OPEN_LINK, WRITE_DAC,
+                            byName.Receive()) != ERROR_SUCCESS) {
+            return;  // gone, or no longer ours to change
+        }
+        key = byName.Get();
     }
     auto descriptor = const_cast<unsigned char*>(record.descriptor.Data());
-    if (::RegSetKeySecurity(key.Get(), kSavedInformation, descriptor) == ERROR_SUCCESS) return;
+    if (WriteDescriptor(key, kSavedInformation, descriptor) == ERROR_SUCCESS) return;
     // The former owner may not be ours to give back: the DACL at least.
-    ::RegSetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, descriptor);
+    WriteDescriptor(key, DACL_SECURITY_INFORMATION, descriptor);
+}
+
+// The handle that may change the key's security: WRITE_DAC where the DACL
+// allows it, else WRITE_OWNER (taking ownership opens WRITE_DAC), with
+// WRITE_OWNER and READ_CONTROL wherever they come too.
+LSTATUS OpenForSecurity(HKEY parent, const std::wstring& name, ScopedKey& key) {
+    LSTATUS status = ERROR_ACCESS_DENIED;
+    constexpr std::array<REGSAM, 4> kTries{READ_CONTROL | WRITE_DAC | WRITE_OWNER, READ_CONTROL | WRITE_DAC,
+                                           READ_CONTROL | WRITE_OWNER, WRITE_OWNER};
+    for (const REGSAM access : kTries) {
+        status = ::RegOpenKeyExW(parent, name.c_str(), REG_OPTION_OPEN_LINK, access, key.Receive());
+        if (status != ERROR_ACCESS_DENIED) return status;
+    }
+    return status;
+}
+
+// The same key through its own handle, checked afresh (after a change of
+// owner the new owner may write the DACL).
+bool ReopenForSecurity(ScopedKey& key) {
+    ScopedKey again;
+    if (OpenForSecurity(key.Get(), L"", again) != ERROR_SUCCESS) return false;
+    key = std::move(again);
+    return true;
 }
 
 }  // namespace
 
-bool UnlockKeyPath(bool isNt, const std::wstring& rootName, const std::wstring& keyPath,
-                   SecurityRestoreList& saved, REGSAM /*access*/, TrusteeMask trustees) {
-    if (!isNt) return true;
-    if (!saved.HoldUnlockMutex()) return false;
-    const HKEY root = ParseRootKey(rootName);
-    bool result = false;
-    for (const std::wstring& prefix : KeyPathPrefixes(keyPath)) {
-        // Keys below the user's own classes link are reached through it as
-        // the system meant; the link key itself needs no widening.
-        if (IsOwnClassesLink(root, prefix)) continue;
-        if (IsRegistryLink(root, prefix) == true) return false;
-        ByteBuffer current;
-        const bool readable = ReadKeySecurity(root, prefix, current);
-        if (readable && CarriesTemporaryGrants(DaclEntries(current))) {
-            // Open to all already (by this operation on the way to another
-            // key, or by a run that never restored it): saving that as the
-            // original would keep it so.
-            result = true;
-            continue;
-        }
-        if (readable) saved.push_back(SavedKeySecurity{root, prefix, current.size(), std::move(current)});
-        result = UnlockOneKey(isNt, rootName, root, prefix, readable, saved, trustees);
-        // A key that refused even the question is asked again once widened.
-        if (IsRegistryLink(root, prefix).value_or(true)) return false;
-    }
-    return result;
+bool ProcessIsElevated() {
+    BYTE administrators[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof administrators;
+    BOOL member = FALSE;
+    return ::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size) &&
+           ::CheckTokenMembership(nullptr, administrators, &member) && member;
 }
 
-bool UnlockKeyTree(bool isNt, const std::wstring& rootName, const std::wstring& keyPath,
-                   SecurityRestoreList& saved, TrusteeMask trustees) {
-    if (!isNt) return true;
-    if (keyPath.size() > kLongestTreePath) return false;
-    if (!UnlockKeyPath(isNt, rootName, keyPath, saved, KEY_ALL_ACCESS, trustees)) return false;
-    ScopedKey key;
-    if (OpenRegistryKey(ParseRootKey(rootName), keyPath, KEY_READ, key, LinkHandling::KeyItself) != ERROR_SUCCESS) {
-        return true;
+LSTATUS WidenKey(HKEY parent, const std::wstring& name, REGSAM access, HKEY rootKey, const std::wstring& keyPath,
+                 SecurityRestoreList& saved, ScopedKey& key) {
+    if (saved.size() >= kMostWidenedKeys) return ERROR_ACCESS_DENIED;
+    const bool elevated = ProcessIsElevated();
+    const TrusteeMask trustees = LauncherTrustees(elevated);
+    ScopedKey control;
+    const LSTATUS opened = OpenForSecurity(parent, name, control);
+    if (opened != ERROR_SUCCESS) return opened;
+    if (!saved.PrepareToWiden(elevated)) return ERROR_ACCESS_DENIED;
+    ByteBuffer before;
+    if (ReadDescriptor(control.Get(), before)) {
+        // Already carrying what we would add, and refusing all the same: a
+        // grant would change nothing.
+        if (CarriesTemporaryGrants(DaclEntries(before), GranteeSids(trustees))) return ERROR_ACCESS_DENIED;
+    } else if (!TakeOwnership(true, control.Get()) || !ReopenForSecurity(control) ||
+               !ReadDescriptor(control.Get(), before)) {
+        // Refusing even READ_CONTROL: only its new owner can read it (the
+        // former owner is lost); nothing is widened that cannot be put back.
+        return ERROR_ACCESS_DENIED;
     }
-    ForEachSubkeyName(key.Get(), [&](const std::wstring& name) {
-        UnlockKeyTree(isNt, rootName, keyPath + L"\\" + name, saved, trustees);
-    });
-    return true;
+    SavedKeySecurity& record =
+        saved.emplace_back(SavedKeySecurity{rootKey, keyPath, before.size(), std::move(before), std::move(control)});
+    if (!GrantFullAccess(true, record.key.Get(), trustees) &&
+        (!TakeOwnership(true, record.key.Get()) || !ReopenForSecurity(record.key) ||
+         !GrantFullAccess(true, record.key.Get(), trustees))) {
+        return ERROR_ACCESS_DENIED;
+    }
+    const LSTATUS status = OpenNameAsItself(record.key.Get(), L"", access, false, key);
+    if (status == ERROR_SUCCESS && HandleIsLink(key.Get())) {
+        key.Reset();
+        return kThroughLinkStatus;
+    }
+    return status;
 }
 
 bool GrantFullAccess(bool isNt, HKEY key, TrusteeMask trustees) {
@@ -205,31 +372,28 @@ bool GrantFullAccess(bool isNt, HKEY key, TrusteeMask trustees) {
         return false;
     }
 
-    constexpr std::array<Trustee, 4> kAll{Trustee::Administrators, Trustee::LocalSystem,
-                                          Trustee::Users, Trustee::Everyone};
-    std::array<ScopedSid, 4> sids;
-    for (size_t i = 0; i < kAll.size(); ++i) {
-        if (!AllocateTrusteeSid(kAll[i], sids[i])) return false;
-    }
-    std::vector<EXPLICIT_ACCESS_A> entries;
-    for (Trustee trustee : SelectedTrustees(trustees)) {
-        EXPLICIT_ACCESS_A entry{};
+    const std::vector<Trustee> selected = SelectedTrustees(trustees);
+    std::vector<ScopedSid> sids(selected.size());
+    std::vector<ScopedLocalMemory> users(selected.size());
+    std::vector<EXPLICIT_ACCESS_W> entries;
+    for (size_t i = 0; i < selected.size(); ++i) {
+        if (!AllocateTrusteeSid(selected[i], sids[i], users[i])) return false;
+        EXPLICIT_ACCESS_W entry{};
         entry.grfAccessPermissions = KEY_ALL_ACCESS;
         entry.grfAccessMode = GRANT_ACCESS;
-        entry.grfInheritance = SUB_CONTAINERS_AND_OBJECTS_INHERIT;
-        ::BuildTrusteeWithSidA(&entry.Trustee, sids[static_cast<size_t>(trustee)].Get());
+        entry.grfInheritance = NO_INHERITANCE;
+        ::BuildTrusteeWithSidW(&entry.Trustee, TrusteeSid(selected[i], sids[i], users[i]));
         entries.push_back(entry);
     }
     if (entries.empty()) return false;
 
     PACL merged = nullptr;
-    if (::SetEntriesInAclA(static_cast<ULONG>(entries.size()), entries.data(), dacl, &merged) !=
-        ERROR_SUCCESS) {
+    if (::SetEntriesInAclW(static_cast<ULONG>(entries.size()), entries.data(), dacl, &merged) != ERROR_SUCCESS) {
         return false;
     }
     const ScopedLocalMemory mergedOwner(merged);
     if (!::SetSecurityDescriptorDacl(&descriptor, TRUE, merged, TRUE)) return false;
-    return ::RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &descriptor) == ERROR_SUCCESS;
+    return WriteDescriptor(key, DACL_SECURITY_INFORMATION, &descriptor) == ERROR_SUCCESS;
 }
 
 bool TakeOwnership(bool isNt, HKEY key) {
@@ -237,46 +401,27 @@ bool TakeOwnership(bool isNt, HKEY key) {
     SECURITY_DESCRIPTOR descriptor;
     if (!::InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION)) return false;
     ScopedSid administrators;
-    if (!AllocateTrusteeSid(Trustee::Administrators, administrators)) return false;
+    ScopedLocalMemory unused;
+    if (!AllocateTrusteeSid(Trustee::Administrators, administrators, unused)) return false;
     if (!::SetSecurityDescriptorOwner(&descriptor, administrators.Get(), FALSE)) return false;
-    return ::RegSetKeySecurity(key, OWNER_SECURITY_INFORMATION, &descriptor) == ERROR_SUCCESS;
+    return WriteDescriptor(key, OWNER_SECURITY_INFORMATION, &descriptor) == ERROR_SUCCESS;
 }
 
 bool SaveKeySecurity(bool isNt, const std::wstring& rootName, const std::wstring& keyPath,
                      SecurityRestoreList& saved) {
     if (!isNt) return false;
     const HKEY root = ParseRootKey(rootName);
+    ScopedKey key;
     ByteBuffer descriptor;
-    if (!ReadKeySecurity(root, keyPath, descriptor)) return false;
-    if (CarriesTemporaryGrants(DaclEntries(descriptor))) return false;
-    saved.push_back(SavedKeySecurity{root, keyPath, descriptor.size(), std::move(descriptor)});
+    if (OpenForSecurity(root, keyPath, key) != ERROR_SUCCESS || !ReadDescriptor(key.Get(), descriptor)) return false;
+    saved.push_back(SavedKeySecurity{root, keyPath, descriptor.size(), std::move(descriptor), std::move(key)});
     return true;
 }
 
-void RestoreKeySecurity(bool isNt, SecurityRestoreList& saved) {
-    if (isNt) {
-        for (const SavedKeySecurity& record : saved) WriteBack(record);
-    }
-    saved.clear();
-    saved.ReleaseUnlockMutex();
-}
+void RestoreKeySecurity(bool isNt, SecurityRestoreList& saved) { saved.Restore(isNt); }
 
-void RestoreKeySecurityInReverse(bool isNt, SecurityRestoreList& saved) {
-    if (isNt) {
-        for (auto record = saved.rbegin(); record != saved.rend(); ++record) WriteBack(*record);
-    }
-    saved.clear();
-    saved.ReleaseUnlockMutex();
-}
-
-SecurityRestoreList::SecurityRestoreList() { Register(); }
-
-SecurityRestoreList::SecurityRestoreList(std::initializer_list<SavedKeySecurity> records)
-    : std::list<SavedKeySecurity>(records) {
-    Register();
-}
-
-void SecurityRestoreList::Register() {
+SecurityRestoreList::SecurityRestoreList() {
+    RestoreOnTerminate();
     LiveLists& live = Live();
     SyncObjectEx::Guard guard(live.lock);
     older_ = live.newest;
@@ -285,34 +430,34 @@ void SecurityRestoreList::Register() {
 }
 
 SecurityRestoreList::~SecurityRestoreList() {
-    {
-        LiveLists& live = Live();
-        SyncObjectEx::Guard guard(live.lock);
-        if (older_ != nullptr) older_->newer_ = newer_;
-        if (newer_ != nullptr) newer_->older_ = older_;
-        if (live.newest == this) live.newest = older_;
-    }
-    ReleaseUnlockMutex();
+    Restore(true);
+    LiveLists& live = Live();
+    SyncObjectEx::Guard guard(live.lock);
+    if (older_ != nullptr) older_->newer_ = newer_;
+    if (newer_ != nullptr) newer_->older_ = older_;
+    if (live.newest == this) live.newest = older_;
 }
 
-bool SecurityRestoreList::HoldUnlockMutex() {
-    if (holdsMutex_) return true;
-    const HANDLE mutex = UnlockMutex();
-    if (mutex == nullptr) return false;
-    const DWORD wait = ::WaitForSingleObject(mutex, g_unlockWaitRanOut.load() ? 0 : kUnlockMutexWaitMs);
-    // An owner that ended without letting go cannot be widening any more.
-    if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) {
-        holdsMutex_ = true;
-        return true;
-    }
-    if (wait == WAIT_TIMEOUT) g_unlockWaitRanOut.store(true);
-    return false;
+bool SecurityRestoreList::PrepareToWiden(bool elevated) {
+    if (prepared_) return true;
+    if (!TakeUnlockLock(elevated, lock_)) return false;
+    EnableOwnerPrivileges(previousPrivileges_);
+    prepared_ = true;
+    return true;
 }
 
-void SecurityRestoreList::ReleaseUnlockMutex() {
-    if (!holdsMutex_) return;
-    holdsMutex_ = false;
-    ::ReleaseMutex(UnlockMutex());
+void SecurityRestoreList::Restore(bool isNt) {
+    if (isNt) {
+        SyncObjectEx::Guard guard(Live().lock);
+        for (SavedKeySecurity& record : *this) WriteBack(record);
+    }
+    clear();
+    if (!prepared_) return;
+    RestorePrivileges(previousPrivileges_);
+    previousPrivileges_.clear();
+    if (lock_) ::ReleaseMutex(lock_.Get());
+    lock_.Reset();
+    prepared_ = false;
 }
 
 std::vector<AclEntry> DaclEntries(const ByteBuffer& descriptor) {
@@ -344,8 +489,10 @@ void RestoreEverySavedKeySecurity() {
     LiveLists& live = Live();
     SyncObjectEx::Guard guard(live.lock);
     for (SecurityRestoreList* list = live.newest; list != nullptr; list = list->older_) {
-        for (auto record = list->rbegin(); record != list->rend(); ++record) WriteBack(*record);
+        for (SavedKeySecurity& record : *list) WriteBack(record);
     }
 }
+
+uint64_t KeyDescriptorWrites() { return g_descriptorWrites.load(); }
 
 }  // namespace tqn

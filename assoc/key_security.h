@@ -1,18 +1,19 @@
 #pragma once
-// Widening the security of registry keys that refuse the process, and putting
-// the former owner, group and DACL back afterwards. All of it acts only on the
-// NT family (isNt); elsewhere it does nothing.
+// Widening the security of a registry key that refuses the process, and
+// putting its former owner, group and DACL back afterwards, always through
+// handles to the key itself. All of it acts only on the NT family (isNt);
+// elsewhere it does nothing.
 #ifdef _WIN32
 #include <windows.h>
 
 #include <cstdint>
-#include <initializer_list>
 #include <list>
 #include <string>
 #include <vector>
 
 #include "assoc/security_rules.h"
 #include "crypt/byte_buffer.h"
+#include "platform/scoped_resource.h"
 
 namespace tqn {
 
@@ -22,67 +23,75 @@ struct SavedKeySecurity {
     std::wstring keyPath;
     uint64_t descriptorSize = 0;
     ByteBuffer descriptor;
+    // The key itself, opened to write its descriptor back: the restore goes
+    // through it and never looks the name up again. (A record made without
+    // one is written back by name.)
+    ScopedKey key;
 };
 
-// In the order saved; owned by the registry-tool call that unlocks.
+// The keys one registry operation has widened, in the order saved (each key
+// once), and what that widening holds: the unlock lock and the privileges
+// that give a former owner back. Puts every key back when it ends, however
+// the operation ends.
 //
-// Every live list is known process-wide, so that a crash can put back what
-// the lists hold (RestoreEverySavedKeySecurity). And the stretch from a
-// list's first unlock to its restore is serialised between processes: the
-// list holds a named mutex for it, so that one process never saves another's
-// temporary grants as a key's original.
+// Every live list is known process-wide (by address: it does not move), so
+// that a crash or std::terminate can put back what the lists hold
+// (RestoreEverySavedKeySecurity).
 class SecurityRestoreList : public std::list<SavedKeySecurity> {
 public:
     SecurityRestoreList();
-    SecurityRestoreList(std::initializer_list<SavedKeySecurity> records);
     ~SecurityRestoreList();
     SecurityRestoreList(const SecurityRestoreList&) = delete;
     SecurityRestoreList& operator=(const SecurityRestoreList&) = delete;
 
-    // Takes the unlock mutex for this list unless it holds it already. False
-    // when it could not be had in time, or not made or opened at all (another
-    // user may hold the name): nothing may be widened then.
-    bool HoldUnlockMutex();
-    // Lets it go (restores call this once the list is put back).
-    void ReleaseUnlockMutex();
+    // What widening a key takes, had once per list: the unlock lock (see
+    // HoldUnlockLock) and, where the token holds them, the privileges to take
+    // ownership and give it back. False when the lock cannot be had: nothing
+    // may be widened then (a trace line says why).
+    bool PrepareToWiden(bool elevated);
+    // Writes every record back, empties the list, and lets go of what
+    // PrepareToWiden took.
+    void Restore(bool isNt);
 
 private:
     friend void RestoreEverySavedKeySecurity();
-    void Register();
     SecurityRestoreList* older_ = nullptr;
     SecurityRestoreList* newer_ = nullptr;
-    bool holdsMutex_ = false;
+    ScopedHandle lock_;  // the unlock lock while held
+    bool prepared_ = false;
+    std::vector<unsigned char> previousPrivileges_;
 };
 
-// The unlock mutex's name (global namespace) and how long an unlock waits for
-// it. After one wait ran out, later ones in the process only try.
-inline constexpr wchar_t kUnlockMutexName[] = L"Global\\Tarvolin.RegistryKeyUnlock";
-inline constexpr DWORD kUnlockMutexWaitMs = 5000;
+// How long an unlock waits for another launcher's widening to end.
+inline constexpr DWORD kUnlockLockWaitMs = 5000;
+// The unlock lock's name where the system has no private namespaces (Windows
+// before Vista; Wine): a mutex in the global namespace, made for
+// Administrators and SYSTEM alone.
+inline constexpr wchar_t kUnlockLockFallbackName[] = L"Global\\Tarvolin.RegistryKeyUnlock";
+
+// Whether the process runs with Administrators enabled in its token.
+bool ProcessIsElevated();
+
+// Widens the key `name` below `parent` (an empty name: `parent` itself), whose
+// open for `access` was refused: opens it as itself for its security, saves
+// its descriptor in `saved` (with that handle), makes Administrators its
+// owner where its DACL cannot be written, grants the launcher's own trustees
+// (LauncherTrustees) full access, and opens it again through that handle for
+// `access` into `key`. rootKey and keyPath only label the record. Fails,
+// widening nothing more, past kMostWidenedKeys records, without the unlock
+// lock, for a key that already carries the grants and still refuses, and for
+// a link (whatever was widened stays in `saved` to be put back).
+LSTATUS WidenKey(HKEY parent, const std::wstring& name, REGSAM access, HKEY rootKey, const std::wstring& keyPath,
+                 SecurityRestoreList& saved, ScopedKey& key);
 
 // Puts back every descriptor that a live list has saved and not restored,
-// newest list first and, in each, last saved first (so each key ends with its
-// first copy). For the crash handler: it allocates nothing and takes no lock
-// but the lists' own, which a crash inside it cannot leave held by another.
+// through the lists' own handles. For the crash handler: it allocates nothing
+// and takes no lock but the lists' own, which a crash inside it cannot leave
+// held by another.
 void RestoreEverySavedKeySecurity();
 
-// Saves and widens every key along the path, outermost first, so that the
-// selected trustees hold full access; takes ownership for Administrators
-// where the DACL cannot be written. The result is that of the key itself.
-// The list takes the unlock mutex first (false, nothing widened, without
-// it). A key whose DACL already carries the temporary grants (see
-// CarriesTemporaryGrants) is neither saved nor widened again.
-// Each key is widened as itself, never a link's target, and the walk stops
-// (false) at a link: nothing reached through one is widened.
-// `access` is kept for callers; the grant is always KEY_ALL_ACCESS.
-bool UnlockKeyPath(bool isNt, const std::wstring& rootName, const std::wstring& keyPath,
-                   SecurityRestoreList& saved, REGSAM access, TrusteeMask trustees);
-
-// UnlockKeyPath for the key and then, depth first, for every key below it.
-bool UnlockKeyTree(bool isNt, const std::wstring& rootName, const std::wstring& keyPath,
-                   SecurityRestoreList& saved, TrusteeMask trustees);
-
-// Merges full-access, inheritable grants for the trustees into the DACL of a
-// key opened with READ_CONTROL and WRITE_DAC.
+// Merges full-access grants for the trustees into the DACL of a key opened
+// with READ_CONTROL and WRITE_DAC.
 bool GrantFullAccess(bool isNt, HKEY key, TrusteeMask trustees);
 
 // Makes BUILTIN\Administrators the owner of a key opened with WRITE_OWNER.
@@ -92,43 +101,20 @@ bool TakeOwnership(bool isNt, HKEY key);
 // null DACL).
 std::vector<AclEntry> DaclEntries(const ByteBuffer& descriptor);
 
-// Appends the key's current owner, group and DACL to the list; false, nothing
-// appended, for a descriptor that carries the temporary grants.
+// Appends the key's current owner, group and DACL to the list, with a handle
+// to the key itself for the restore; false, nothing appended, when it cannot
+// be read.
 bool SaveKeySecurity(bool isNt, const std::wstring& rootName, const std::wstring& keyPath,
                      SecurityRestoreList& saved);
 
-// Writes the saved descriptors back, first saved first, skipping keys that no
-// longer open, empties the list and lets its unlock mutex go.
+// Writes the saved descriptors back (through each record's handle), skipping
+// keys that are gone, empties the list and lets its lock go.
 void RestoreKeySecurity(bool isNt, SecurityRestoreList& saved);
 
-// The same, last saved first: after a tree unlock, which saves an ancestor
-// again for each descendant, this leaves every key with its first copy.
-void RestoreKeySecurityInReverse(bool isNt, SecurityRestoreList& saved);
-
-enum class RestoreOrder { FirstSavedFirst, LastSavedFirst };
-
-// Restores a list when it goes out of scope, however the scope is left.
-class ScopedSecurityRestore {
-public:
-    explicit ScopedSecurityRestore(bool isNt, RestoreOrder order = RestoreOrder::FirstSavedFirst)
-        : isNt_(isNt), order_(order) {}
-    ~ScopedSecurityRestore() {
-        if (order_ == RestoreOrder::LastSavedFirst) {
-            RestoreKeySecurityInReverse(isNt_, saved_);
-        } else {
-            RestoreKeySecurity(isNt_, saved_);
-        }
-    }
-    ScopedSecurityRestore(const ScopedSecurityRestore&) = delete;
-    ScopedSecurityRestore& operator=(const ScopedSecurityRestore&) = delete;
-
-    SecurityRestoreList& List() { return saved_; }
-
-private:
-    bool isNt_;
-    RestoreOrder order_;
-    SecurityRestoreList saved_;
-};
+// How many key descriptors this process has written (grants, owners and
+// restores alike): what a test or the benchmark counts on a road that should
+// write none.
+uint64_t KeyDescriptorWrites();
 
 }  // namespace tqn
 #endif

@@ -1,10 +1,10 @@
 #pragma once
-// Root handles and key opening shared by the registry tool and the unlock.
+// Root handles and the opening of one key as itself, shared by the registry
+// tool and the unlock.
 #ifdef _WIN32
 #include <windows.h>
 
 #include <algorithm>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,49 +15,32 @@ namespace tqn {
 // The predefined key a root name stands for (unknown names: HKEY_LOCAL_MACHINE).
 HKEY ParseRootKey(const std::wstring& rootName);
 
-// Whether the last name of a path that is a registry link is followed to its
-// target, or the link key itself is opened (where the key itself is meant:
-// before deleting it, listing it for deletion, or changing its security), or
-// no link is passed at all: every key on the way and the key itself are
-// opened as themselves, one name at a time, and a link among them refuses the
-// open (kThroughLinkStatus). Under the classes root the path is checked the
-// same way in both trees that view merges (the current user's and the
-// machine's "Software\Classes"): a write there lands in the user's copy of a
-// key when it has one.
-enum class LinkHandling { Follow, KeyItself, Refuse };
-
-// What an open with LinkHandling::Refuse gives when a link is in the way.
+// What an operation gives when a link is in its way.
 inline constexpr LSTATUS kThroughLinkStatus = ERROR_CANT_RESOLVE_FILENAME;
 
-// Opens root\path; on failure the owner is left as it was. Keys are opened in
-// the process's own registry view. With LinkHandling::Refuse every key on the
-// way must also grant KEY_QUERY_VALUE (the question whether it is a link).
-LSTATUS OpenRegistryKey(HKEY root, const std::wstring& path, REGSAM access, ScopedKey& key,
-                        LinkHandling links = LinkHandling::Follow);
+// Opens the one name below `parent` as itself (a link key is opened as the
+// link, never followed) for `access` and KEY_QUERY_VALUE; for a missing key,
+// creates it when asked. A key that appears between the open and the creation
+// may be a link someone just made: only a key this call created counts.
+// An empty name opens `parent` itself again, checked afresh for `access`.
+LSTATUS OpenNameAsItself(HKEY parent, const std::wstring& name, REGSAM access, bool create, ScopedKey& key);
 
-// Whether root\path is itself a registry link (a key made with
-// REG_OPTION_CREATE_LINK, whose "SymbolicLinkValue" names another key). Empty
-// when that cannot be read (the key refuses reading, or is gone).
-std::optional<bool> IsRegistryLink(HKEY root, const std::wstring& path);
+// Whether a key opened as itself (with KEY_QUERY_VALUE) is a registry link (a
+// key made with REG_OPTION_CREATE_LINK, whose "SymbolicLinkValue" names
+// another key).
+bool HandleIsLink(HKEY key);
 
-// Whether root\path is the system's own link from the current user's hive
-// to that user's classes hive: "Software\Classes" under HKEY_CURRENT_USER,
-// naming \REGISTRY\USER\<the process user's SID>_Classes. Passing it is
-// not passing a link someone made; the checks for links let it through.
-bool IsOwnClassesLink(HKEY root, const std::wstring& path);
+// Whether a link key (opened as itself, with KEY_QUERY_VALUE) names the
+// process user's own classes hive, \REGISTRY\USER\<SID>_Classes: the system's
+// link at "Software\Classes" in that user's hive.
+bool IsOwnClassesLink(HKEY link);
 
-// True when a key on the way to root\path (not the key itself) is a link or
-// may be one: whatever lies below it is reached through the link. (The
-// user's own classes link, see IsOwnClassesLink, does not count.)
-bool ReachedThroughLink(HKEY root, const std::wstring& path);
+// The process user's classes hive (HKEY_USERS\<SID>_Classes), as itself.
+LSTATUS OpenUserClassesHive(REGSAM access, ScopedKey& key);
 
-// Opens root\path for `access`, creating what is missing, with no link on the
-// way or at the key (kThroughLinkStatus; see LinkHandling::Refuse).
-LSTATUS CreateRegistryKeyAsItself(HKEY root, const std::wstring& path, REGSAM access, ScopedKey& key);
-
-// Deletes root\path itself, never a link's target: a link key goes, its
-// target stays. Fails for a key that still has subkeys.
-LSTATUS DeleteKeyItself(HKEY root, const std::wstring& path);
+// Deletes the key a handle (opened as itself, with DELETE) names: a link key
+// goes, its target stays. Fails for a key that still has subkeys.
+LSTATUS DeleteOpenKey(HKEY key);
 
 // Calls visit(name) for each subkey in index order, with one name buffer for
 // the whole enumeration; stops at the first failure or an empty name.

@@ -10,8 +10,7 @@
 #include <deque>
 #include <string>
 
-#include "assoc/key_security.h"
-
+#include "assoc/key_operation.h"
 #include "assoc/registry_key.h"
 #include "assoc/registry_text.h"
 
@@ -28,10 +27,12 @@ struct RegistryEntry {
 // Appended at the back by the enumerations, never cleared by them.
 using RegistryEntryList = std::deque<RegistryEntry>;
 
-// None of KeyExists, EnumerateValues, DeleteValue and WriteStringValue acts
-// through a registry link: a link at the key or on the way to it (under the
-// classes root, in the user's or the machine's classes tree as well) makes
-// them fail without reading, widening or writing anything there.
+// No operation acts through a registry link: a link at the key or on the way
+// to it (under the classes root, in the tree the path resolves to) makes it
+// fail without reading, widening or writing anything there; DeleteKey alone
+// takes a link key itself. A key that refuses what an operation needs is
+// widened for the launcher alone and put back before the operation returns
+// (see KeyUnderOperation); keys that let it through are never touched.
 
 // The key opens for reading, as itself (false for a link).
 bool KeyExists(bool isNt, const std::wstring& rootName, const std::wstring& keyPath);
@@ -55,19 +56,13 @@ bool ReadStringValue(bool isNt, const std::wstring& rootName, const std::wstring
 bool WriteStringValue(bool isNt, const std::wstring& rootName, const std::wstring& keyPath,
                       const std::wstring& valueName, const std::wstring& text);
 
-// Creates root\path and any missing key above it while keys on the way
-// carry temporary grants, saved in `saved` as they were: each new key gets
-// the DACL it would have inherited from its parent's saved descriptor, never
-// the grants. (WriteStringValue creates keys this way after a widening.)
-bool CreateKeyUnderWidenedKeys(const std::wstring& rootName, const std::wstring& keyPath,
-                               const SecurityRestoreList& saved);
-
-// True when the value (or its key) is gone afterwards; false behind a link.
+// True when the value (or its key) is gone afterwards; false behind a link or
+// when the key refused.
 bool DeleteValue(bool isNt, const std::wstring& rootName, const std::wstring& keyPath,
                  const std::wstring& valueName);
 
 // Deletes the key (with its subtree: every descendant first, deepest first).
-// True when the key no longer opens afterwards.
+// True when the key is gone (or was never there).
 bool DeleteKey(bool isNt, const std::wstring& rootName, const std::wstring& keyPath,
                bool withSubtree);
 
@@ -86,8 +81,7 @@ bool IsLinkKey(const std::wstring& rootName, const std::wstring& keyPath);
 
 // While one lives on a thread, the registry tool only reads there: a key that
 // refuses the process is noted as refused and never widened, and the writing
-// operations write nothing (WriteStringValue and CreateKeyUnderWidenedKeys
-// fail; DeleteValue and DeleteKey answer from the registry as it stands).
+// operations write nothing (WriteStringValue fails; DeleteValue and DeleteKey answer from the registry as it stands).
 // For a caller that must leave every key as it found it.
 class ScopedRegistryReadOnly {
 public:

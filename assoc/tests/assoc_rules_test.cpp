@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "assoc/association_plan.h"
-#include "assoc/inheritance_rule.h"
 #include "assoc/path_tokenizer.h"
 #include "assoc/registry_text.h"
 #include "assoc/security_rules.h"
@@ -165,30 +164,28 @@ TEST(SecurityRules, SavableDescriptorSizes) {
     }
 }
 
-// Whether a DACL carries the grants GrantFullAccess merges in.
-TEST(SecurityRules, TemporaryGrantsInADacl) {
+// Whether a DACL carries every grant GrantFullAccess merges in, exactly; and
+// which lock object is an administrator's.
+TEST(SecurityRules, TemporaryGrantsAndTheLockOwner) {
     const std::vector<uint8_t> everyone{1, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0};
-    const std::vector<uint8_t> users{1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 0x21, 2, 0, 0};
+    const std::vector<uint8_t> system{1, 1, 0, 0, 0, 0, 0, 5, 18, 0, 0, 0};
     const std::vector<uint8_t> admins{1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 0x20, 2, 0, 0};
-    constexpr uint8_t CI = kContainerInherit, OI = kObjectInherit, IO = kInheritOnly, ID = kInherited;
-    struct Row { const char* what; AclEntry entry; bool carries; };
+    const AclEntry adminsFull{0, 0, 0xF003F, admins}, systemFull{0, 0, 0xF003F, system};
+    struct Row { const char* what; std::vector<AclEntry> dacl; bool carries; };
     const Row rows[] = {
-        {"Everyone, full, inheritable", {0, OI | CI, 0xF003F, everyone}, true},
-        {"Users, full, inheritable", {0, OI | CI, 0xF003F, users}, true},
-        {"inherited copy", {0, OI | CI | ID, 0xF003F, everyone}, true},
-        {"more than full", {0, OI | CI, 0xF003F | 0x01000000, users}, true},
-        {"Administrators", {0, OI | CI, 0xF003F, admins}, false},
-        {"denied", {1, OI | CI, 0xF003F, everyone}, false},
-        {"read only", {0, OI | CI, 0x20019, everyone}, false},
-        {"not inheritable", {0, 0, 0xF003F, everyone}, false},
-        {"subkeys only", {0, CI, 0xF003F, everyone}, false},
-        {"inherit-only", {0, OI | CI | IO, 0xF003F, everyone}, false},
+        {"both grants", {{0, 2, 0x20019, everyone}, adminsFull, systemFull}, true},
+        {"one of the two", {adminsFull}, false},
+        {"inheritable", {{0, 3, 0xF003F, admins}, systemFull}, false},
+        {"more than full", {{0, 0, 0xF003F | 0x01000000, admins}, systemFull}, false},
+        {"denied", {{1, 0, 0xF003F, admins}, systemFull}, false},
     };
-    for (const Row& row : rows) {
-        EXPECT_EQ(CarriesTemporaryGrants({row.entry}), row.carries) << row.what;
-        EXPECT_EQ(CarriesTemporaryGrants({{0, CI, 0x20019, admins}, row.entry}), row.carries) << row.what;
-    }
-    EXPECT_FALSE(CarriesTemporaryGrants({}));
+    for (const Row& row : rows) EXPECT_EQ(CarriesTemporaryGrants(row.dacl, {admins, system}), row.carries) << row.what;
+    EXPECT_FALSE(CarriesTemporaryGrants({adminsFull}, {}));
+    EXPECT_EQ(LauncherTrustees(true), kTrusteeAdministrators | kTrusteeLocalSystem);
+    EXPECT_EQ(LauncherTrustees(false), kTrusteeProcessUser);
+    EXPECT_TRUE(IsAdministratorsOnlyObject(admins, {adminsFull, systemFull, {1, 0, 0x1F0001, everyone}}));
+    EXPECT_FALSE(IsAdministratorsOnlyObject(everyone, {adminsFull}));                        // made by another
+    EXPECT_FALSE(IsAdministratorsOnlyObject(system, {adminsFull, {0, 0, 0x100001, everyone}}));  // others may wait
 }
 
 TEST(AssociationPlan, ConditionsAndKeysOfAnExtension) {
@@ -219,49 +216,6 @@ TEST(AssociationPlan, OnlyPlainNonEmptyExtensionsAreGuarded) {
     EXPECT_FALSE(IsGuardedExtension(L""));          // would address "file" and a lone dot
     EXPECT_FALSE(IsGuardedExtension(L"a\\b"));      // would reach into other keys
     EXPECT_FALSE(IsGuardedExtension(L"\\"));
-}
-
-}  // namespace
-}  // namespace tqn
-
-namespace tqn {
-namespace {
-
-// What a new subkey takes from its parent's DACL.
-TEST(InheritanceRule, EntriesANewSubkeyInherits) {
-    const std::vector<uint8_t> everyone{1, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0};
-    const std::vector<uint8_t> creatorOwner{1, 1, 0, 0, 0, 0, 0, 3, 0, 0, 0, 0};
-    const std::vector<uint8_t> owner{1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 32, 2, 0, 0};  // S-1-5-32-544
-    const std::vector<uint8_t> group{1, 1, 0, 0, 0, 0, 0, 5, 18, 0, 0, 0};               // S-1-5-18
-    constexpr uint8_t CI = kContainerInherit, OI = kObjectInherit, NP = kNoPropagateInherit, IO = kInheritOnly,
-                      ID = kInherited;
-    struct Row {
-        const char* what;
-        AclEntry parent;
-        std::vector<AclEntry> child;
-    };
-    const Row rows[] = {
-        {"not inheritable", {0, 0, 0xF003F, everyone}, {}},
-        {"to subkeys", {0, CI, 0x20019, everyone}, {{0, CI | ID, 0x20019, everyone}}},
-        {"to subkeys, inherit-only on the parent", {1, CI | IO, 0x20006, everyone}, {{1, CI | ID, 0x20006, everyone}}},
-        {"to subkeys and objects", {0, CI | OI, 0x20019, everyone}, {{0, CI | OI | ID, 0x20019, everyone}}},
-        {"one level only", {0, CI | NP, 0x20019, everyone}, {{0, ID, 0x20019, everyone}}},
-        {"objects only", {0, OI, 0x20019, everyone}, {{0, OI | IO | ID, 0x20019, everyone}}},
-        {"objects only, one level", {0, OI | NP, 0x20019, everyone}, {}},
-        {"generic rights", {0, CI, 0x80000000, everyone},
-         {{0, ID, 0x20019, everyone}, {0, CI | IO | ID, 0x80000000, everyone}}},
-        {"creator owner", {0, CI, 0xF003F, creatorOwner},
-         {{0, ID, 0xF003F, owner}, {0, CI | IO | ID, 0xF003F, creatorOwner}}},
-        {"creator owner, one level", {0, CI | NP, 0x10000000, creatorOwner}, {{0, ID, 0xF003F, owner}}},
-        {"another entry type", {2, CI, 0xF003F, everyone}, {}},  // an audit entry in a DACL
-    };
-    for (const Row& row : rows) {
-        EXPECT_EQ(InheritedEntries({row.parent}, owner, group), row.child) << row.what;
-    }
-    // Order is kept across entries.
-    const std::vector<AclEntry> two{{1, CI, 0x20006, everyone}, {0, CI, 0x20019, owner}};
-    EXPECT_EQ(InheritedEntries(two, owner, group),
-              (std::vector<AclEntry>{{1, CI | ID, 0x20006, everyone}, {0, CI | ID, 0x20019, owner}}));
 }
 
 }  // namespace

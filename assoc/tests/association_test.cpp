@@ -3,13 +3,15 @@
 // test works in the real classes view with a made-up extension.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
+#include <thread>
 #include <string>
 #include <vector>
 
 #include "assoc/association.h"
 #include "assoc/association_plan.h"
-#include "assoc/registry_key.h"
+#include "assoc/key_operation.h"
 #include "assoc/tests/scratch_registry.h"
 #include "platform/process_settings.h"
 #include "platform/scoped_resource.h"
@@ -35,17 +37,19 @@ void WriteIntact(HKEY root, const std::wstring& ext) {
     test::SetString(root, L"." + ext + L"\\PersistentHandler", L"", kNullHandler);
 }
 
-bool IsIntact(HKEY root, const std::wstring& ext) {
+bool IsIntact(HKEY root, const std::wstring& tree, const std::wstring& ext) {
     DWORD type = 0;
     Bytes data;
     auto text = [&](const std::wstring& path, const std::wstring& name) {
-        if (!test::RawValue(root, path, name, type, data) || type != REG_SZ) return std::wstring(L"?");
+        if (!test::RawValue(root, tree + path, name, type, data) || type != REG_SZ) return std::wstring(L"?");
         return std::wstring(reinterpret_cast<const wchar_t*>(data.data()));
     };
     return text(L"." + ext, L"") == L"exefile" &&
            text(L"." + ext, L"Content Type") == L"application/x-msdownload" &&
            text(L"." + ext + L"\\PersistentHandler", L"") == kNullHandler;
 }
+
+bool IsIntact(HKEY root, const std::wstring& ext) { return IsIntact(root, L"", ext); }
 
 // Forwards to the registry tool and notes every read.
 class CountingReader : public RegistryAssociationReader {
@@ -216,6 +220,64 @@ TEST_F(AssociationTest, RepairOfAnIntactRegistration) {
     EXPECT_TRUE(IsIntact(kClasses, kExt));  // REG_SZ, exactly the expected text
     EXPECT_FALSE(test::KeyOpens(kUser, std::wstring(kExplorer) + L"\\UserChoice"));
     EXPECT_TRUE(test::KeyOpens(kUser, kExplorer));
+    // The product's own road ("exe", its user's classes key, nothing to
+    // delete) writes no key descriptor: nothing that lets us through is widened.
+    SetExtName(L"exe");
+    WriteIntact(kClasses, L"exe");
+    test::CreateKey(kUser, L"Software\\Classes");
+    const uint64_t writes = KeyDescriptorWrites();
+    EXPECT_TRUE(CheckExecutableAssociation());
+    RepairExecutableAssociation();
+    EXPECT_EQ(KeyDescriptorWrites(), writes);
+}
+
+// A key that refuses the process is widened for the launcher alone: a
+// standard user (Administrators deny-only) writing at the machine's
+// extension key while it is repaired over and over never gets in. (Wine lets
+// anyone create subkeys, so only values tell.) Then the user's classes come
+// first in the classes view: the user's refusing copy of the key is read,
+// repaired and given back its descriptor, and the machine's stays as it was.
+TEST_F(AssociationTest, RepairThroughRefusingKeys) {
+    const std::wstring user = std::wstring(L"Software\\Classes\\") + kExtKey;
+    constexpr wchar_t kRefusesWriting[] = L"D:P(A;;KA;;;SY)(A;;KR;;;BA)";
+    WriteIntact(kClasses, kExt);
+    test::SetSddl(kClasses, kExtKey, kRefusesWriting, DACL_SECURITY_INFORMATION, WRITE_DAC);
+    const Bytes machine = Descriptor(kClasses, kExtKey);
+    ScopedHandle process, restricted, standardUser;
+    ASSERT_TRUE(::OpenProcessToken(::GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, process.Receive()));
+    BYTE admins[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof admins;
+    ASSERT_TRUE(::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, admins, &size));
+    SID_AND_ATTRIBUTES disable{admins, 0};
+    ASSERT_TRUE(::CreateRestrictedToken(process.Get(), 0, 1, &disable, 0, nullptr, 0, nullptr, restricted.Receive()));
+    ASSERT_TRUE(::DuplicateToken(restricted.Get(), SecurityImpersonation, standardUser.Receive()));
+    std::atomic<bool> stop{false};
+    std::atomic<int> tries{0};
+    std::thread racer([&] {
+        ::SetThreadToken(nullptr, standardUser.Get());
+        for (ScopedKey key; !stop; ++tries) {
+            if (::RegOpenKeyExW(kClasses, kExtKey, 0, KEY_SET_VALUE, key.Receive()) == 0) {
+                ::RegSetValueExW(key.Get(), L"planted", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"x"), 4);
+            }
+        }
+    });
+    for (int i = 0; i < 20; ++i) RepairExecutableAssociation();
+    stop = true;
+    racer.join();
+    EXPECT_GT(tries.load(), 20);
+    EXPECT_FALSE(test::HasValue(kClasses, kExtKey, L"planted"));
+    EXPECT_EQ(Descriptor(kClasses, kExtKey), machine) << test::Sddl(Descriptor(kClasses, kExtKey));
+
+    test::SetString(kUser, user, L"", L"txtfile");
+    test::SetSddl(kUser, user, L"D:P(A;;KA;;;SY)", DACL_SECURITY_INFORMATION, WRITE_DAC);
+    const Bytes before = Descriptor(kUser, user);
+    EXPECT_FALSE(CheckExecutableAssociation());
+    RepairExecutableAssociation();
+    EXPECT_TRUE(CheckExecutableAssociation());
+    EXPECT_EQ(Descriptor(kUser, user), before) << test::Sddl(Descriptor(kUser, user));
+    test::SetSddl(kUser, user, L"D:(A;;KA;;;WD)", DACL_SECURITY_INFORMATION, WRITE_DAC);
+    EXPECT_TRUE(IsIntact(kUser, L"Software\\Classes\\", kExt));
+    EXPECT_EQ(Descriptor(kClasses, kExtKey), machine);
 }
 
 // With the extension "exe", ext + "file" is the system's class of

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "assoc/key_security.h"
+#include "assoc/key_operation.h"
 #include "assoc/registry_key.h"
 #include "assoc/registry_tool.h"
 #include "assoc/tests/scratch_registry.h"
@@ -25,8 +25,8 @@ constexpr SECURITY_INFORMATION kAllInfo =
 constexpr wchar_t kRefusesAll[] = L"D:P(A;;KA;;;SY)";
 constexpr wchar_t kOnlyWriteOwner[] = L"O:SYG:SYD:P(A;;KA;;;SY)(A;;WO;;;BA)";
 constexpr wchar_t kOnlyDelete[] = L"O:SYG:SYD:P(A;;KA;;;SY)(A;;SD;;;BA)";
-const wchar_t* const kGrants[] = {L"(A;OICI;KA;;;BA)", L"(A;OICI;KA;;;SY)", L"(A;OICI;KA;;;BU)",
-                                  L"(A;OICI;KA;;;WD)"};
+// The launcher's own grants (elevated under Wine), inherited by nothing.
+const wchar_t* const kGrants[] = {L"(A;;KA;;;BA)", L"(A;;KA;;;SY)"};
 
 class KeySecurityTest : public testing::Test {
 protected:
@@ -115,33 +115,32 @@ TEST_F(KeySecurityTest, RefusedKeyIsReadAndRestoredByteForByte) {
     }
 }
 
-// P, P\Q, P\Q\R: each saved before it is changed, in that order, granted,
-// and written back in the same order.
-TEST_F(KeySecurityTest, PathIsSavedAndGrantedOutermostFirst) {
+// P, P\Q, P\Q\R where only R refuses: R alone is saved and granted (for the
+// launcher, never Users or Everyone), P and P\Q are never written, and the
+// restore goes through R's own handle: a key put in R's place meanwhile keeps
+// its own descriptor.
+TEST_F(KeySecurityTest, OnlyTheRefusingKeyIsWidenedAndPutBackThroughItsHandle) {
     test::CreateKey(kUser, L"P\\Q\\R");
     RestrictDacl(L"P\\Q\\R", kRefusesAll);
-    const std::vector<std::wstring> keys{L"P", L"P\\Q", L"P\\Q\\R"};
-    std::vector<Bytes> before;
-    for (const auto& key : keys) before.push_back(Descriptor(kUser, key));
-
+    const Bytes p = Descriptor(kUser, L"P"), q = Descriptor(kUser, L"P\\Q"), r = Descriptor(kUser, L"P\\Q\\R");
+    const uint64_t writes = KeyDescriptorWrites();
     SecurityRestoreList saved;
     ASSERT_TRUE(UnlockKeyPath(kNt, L"HCU", L"P\\Q\\R", saved, KEY_ALL_ACCESS, kAllTrustees));
-    ASSERT_EQ(saved.size(), keys.size());
-    size_t i = 0;
-    for (const SavedKeySecurity& record : saved) {
-        EXPECT_EQ(record.rootKey, HKEY_CURRENT_USER);
-        EXPECT_EQ(record.keyPath, keys[i]);
-        EXPECT_EQ(record.descriptorSize, record.descriptor.size());
-        EXPECT_EQ(Bytes(record.descriptor.begin(), record.descriptor.end()), before[i]);
-        ExpectAllGrants(keys[i]);
-        ++i;
-    }
-    EXPECT_TRUE(test::KeyOpens(kUser, L"P\\Q\\R"));
-
+    ASSERT_EQ(saved.size(), 1u);
+    EXPECT_EQ(saved.front().keyPath, L"P\\Q\\R");
+    EXPECT_EQ(Bytes(saved.front().descriptor.begin(), saved.front().descriptor.end()), r);
+    EXPECT_EQ(KeyDescriptorWrites(), writes + 1);  // the grant, nothing above it
+    ExpectAllGrants(L"P\\Q\\R");
+    EXPECT_EQ(SddlOf(L"P\\Q\\R").find(L";;;WD)"), std::wstring::npos) << SddlOf(L"P\\Q\\R");
+    EXPECT_EQ(Descriptor(kUser, L"P"), p);
+    EXPECT_EQ(Descriptor(kUser, L"P\\Q"), q);
+    test::ForceDeleteTree(kUser, L"P\\Q\\R");  // re-pointed: another key by that name
+    test::CreateKey(kUser, L"P\\Q\\R");
+    RestrictDacl(L"P\\Q\\R", L"D:(A;;KR;;;WD)");
+    const Bytes other = Descriptor(kUser, L"P\\Q\\R");
     RestoreKeySecurity(kNt, saved);
     EXPECT_TRUE(saved.empty());
-    for (size_t k = 0; k < keys.size(); ++k) EXPECT_EQ(Descriptor(kUser, keys[k]), before[k]);
-    EXPECT_FALSE(test::KeyOpens(kUser, L"P\\Q\\R"));
+    EXPECT_EQ(Descriptor(kUser, L"P\\Q\\R"), other) << SddlOf(L"P\\Q\\R");
 }
 
 // A key that refuses WRITE_DAC but allows WRITE_OWNER ends owned by
@@ -161,7 +160,7 @@ TEST_F(KeySecurityTest, RefusedWriteDacTakesOwnership) {
     // inheritance to keys it creates, so the flags are what can be checked).
 
     // Saved once taken over, so its DACL can still be written back.
-    ASSERT_EQ(saved.size(), 2u);
+    ASSERT_EQ(saved.size(), 1u);
     EXPECT_EQ(saved.back().keyPath, L"O\\K");
     RestoreKeySecurity(kNt, saved);
     EXPECT_EQ(test::DaclBytes(Descriptor(kUser, L"O\\K")),
@@ -179,9 +178,9 @@ TEST_F(KeySecurityTest, KeyRefusingReadControlGetsItsDaclBack) {
         << SddlOf(L"O\\K");
 }
 
-// When the key itself cannot be unlocked, the keys above it that were widened
-// on the way are still put back.
-TEST_F(KeySecurityTest, FailedUnlockStillRestoresTheKeysAbove) {
+// A key that cannot be unlocked: nothing is widened, and no operation on it
+// reports success.
+TEST_F(KeySecurityTest, AKeyThatCannotBeUnlocked) {
     test::CreateKey(kUser, L"P\\Q\\X");
     Restrict(L"P\\Q\\X", kOnlyDelete);
     const Bytes p = Descriptor(kUser, L"P");
@@ -189,21 +188,18 @@ TEST_F(KeySecurityTest, FailedUnlockStillRestoresTheKeysAbove) {
 
     SecurityRestoreList saved;
     EXPECT_FALSE(UnlockKeyPath(kNt, L"HCU", L"P\\Q\\X", saved, KEY_ALL_ACCESS, kAllTrustees));
-    EXPECT_EQ(saved.size(), 2u);
-    RestoreKeySecurity(kNt, saved);
+    EXPECT_TRUE(saved.empty());
 
     EXPECT_FALSE(KeyExists(kNt, L"HCU", L"P\\Q\\X"));
     EXPECT_FALSE(ValueExists(kNt, L"HCU", L"P\\Q\\X", L""));
-    EXPECT_TRUE(DeleteValue(kNt, L"HCU", L"P\\Q\\X", L"v"));  // unreadable counts as gone
+    EXPECT_FALSE(DeleteValue(kNt, L"HCU", L"P\\Q\\X", L"v"));  // unreadable is not gone
     EXPECT_EQ(Descriptor(kUser, L"P"), p) << SddlOf(L"P");
     EXPECT_EQ(Descriptor(kUser, L"P\\Q"), q) << SddlOf(L"P\\Q");
     ASSERT_EQ(::RegDeleteKeyW(kUser, L"P\\Q\\X"), 0);  // DELETE is all it grants
 }
 
-// A tree unlock saves each key once: an ancestor it has widened already
-// carries the grants and is not saved again as an original. Restoring last
-// saved first leaves every key as it was.
-TEST_F(KeySecurityTest, TreeUnlockAndReverseRestore) {
+// A tree unlock widens the keys of the tree that refuse, each once, and no other.
+TEST_F(KeySecurityTest, TreeUnlockWidensOnlyWhatRefuses) {
     test::CreateKey(kUser, L"T\\A\\A1");
     test::CreateKey(kUser, L"T\\B");
     RestrictDacl(L"T\\A\\A1", kRefusesAll);
@@ -213,12 +209,10 @@ TEST_F(KeySecurityTest, TreeUnlockAndReverseRestore) {
 
     SecurityRestoreList saved;
     ASSERT_TRUE(UnlockKeyTree(kNt, L"HCU", L"T", saved, kAllTrustees));
-    for (const auto& key : keys) ExpectAllGrants(key);
-    std::vector<std::wstring> order;
-    for (const auto& record : saved) order.push_back(record.keyPath);
-    EXPECT_EQ(order, keys);
-    RestoreKeySecurityInReverse(kNt, saved);
-    EXPECT_TRUE(saved.empty());
+    ASSERT_EQ(saved.size(), 1u);
+    EXPECT_EQ(saved.front().keyPath, L"T\\A\\A1");
+    ExpectAllGrants(L"T\\A\\A1");
+    RestoreKeySecurity(kNt, saved);
     for (size_t i = 0; i < keys.size(); ++i) EXPECT_EQ(Descriptor(kUser, keys[i]), before[i]) << i;
 }
 
@@ -242,7 +236,7 @@ TEST_F(KeySecurityTest, TreeUnlockOfAnOverlongPath) {
     RestrictDacl(shorter, kRefusesAll);
     EXPECT_TRUE(UnlockKeyTree(kNt, L"HCU", shorter, saved, kAllTrustees));
     EXPECT_FALSE(saved.empty());
-    RestoreKeySecurityInReverse(kNt, saved);
+    RestoreKeySecurity(kNt, saved);
 }
 
 // Trustee bit 0x4 selects nobody: no grant, no change.
@@ -254,8 +248,8 @@ TEST_F(KeySecurityTest, GrantWithNoTrusteeFails) {
     EXPECT_FALSE(GrantFullAccess(kNt, key.Get(), 0x4));
     EXPECT_EQ(Descriptor(kUser, L"G"), before);
     EXPECT_TRUE(GrantFullAccess(kNt, key.Get(), kTrusteeEveryone));
-    EXPECT_NE(SddlOf(L"G").find(L"(A;OICI;KA;;;WD)"), std::wstring::npos);
-    EXPECT_EQ(SddlOf(L"G").find(L"(A;OICI;KA;;;BU)"), std::wstring::npos);  // only whom the mask names
+    EXPECT_NE(SddlOf(L"G").find(L"(A;;KA;;;WD)"), std::wstring::npos);
+    EXPECT_EQ(SddlOf(L"G").find(L"(A;;KA;;;BU)"), std::wstring::npos);  // only whom the mask names
 }
 
 // A crash while a key is widened: the crash handler puts back what the live
@@ -285,28 +279,16 @@ TEST_F(KeySecurityTest, UnlocksInSeveralProcessesAtOnceRestoreEveryKey) {
     }
 }
 
-// While another process holds the unlock mutex, an unlock waits for it in
-// vain and widens nothing: a key that refuses reading stays unread. (Its
-// subkey keeps the deletion from succeeding without a widening.) The mutex
-// lets a user who is no administrator wait for it and release it. (That
-// such a user gets no more unless it made the mutex, Wine cannot show: it
-// gives the owner its implicit rights whatever the OWNER RIGHTS entry says.)
-TEST_F(KeySecurityTest, AnUnlockThatCannotHaveTheMutexWidensNothing) {
+// The unlock lock against a standard user (Administrators deny-only): one
+// that made the lock's name first and holds it does not keep another
+// launcher from widening (0: a key that refuses reading was widened and
+// read); our own lock refuses such a user. While a launcher holds it,
+// another waits in vain and widens nothing (1). (The subkey keeps the
+// deletion from succeeding.)
+TEST_F(KeySecurityTest, TheUnlockLockIsNoStandardUsersToTake) {
     test::CreateKey(kUser, L"H\\Sub");
     Restrict(L"H", L"O:BAG:SYD:P(A;;KA;;;SY)");
     const Bytes before = Descriptor(kUser, L"H");
-    SecurityRestoreList held;
-    ASSERT_TRUE(held.HoldUnlockMutex());
-    EXPECT_EQ(RunProbes(L"race H 1"), std::vector<DWORD>{1});  // 0: it was widened and read
-    EXPECT_EQ(Descriptor(kUser, L"H"), before) << SddlOf(L"H");
-
-    // What a plain user's token (Administrators deny-only) is granted.
-    ScopedHandle mutex(::OpenMutexW(READ_CONTROL, FALSE, kUnlockMutexName));
-    ASSERT_TRUE(mutex);
-    DWORD size = 0;
-    ::GetKernelObjectSecurity(mutex.Get(), kAllInfo, nullptr, 0, &size);
-    Bytes descriptor(size);
-    ASSERT_TRUE(::GetKernelObjectSecurity(mutex.Get(), kAllInfo, descriptor.data(), size, &size));
     ScopedHandle process, restricted, user;
     ASSERT_TRUE(::OpenProcessToken(::GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, process.Receive()));
     BYTE admins[SECURITY_MAX_SID_SIZE];
@@ -315,14 +297,27 @@ TEST_F(KeySecurityTest, AnUnlockThatCannotHaveTheMutexWidensNothing) {
     SID_AND_ATTRIBUTES disable{admins, 0};
     ASSERT_TRUE(::CreateRestrictedToken(process.Get(), 0, 1, &disable, 0, nullptr, 0, nullptr, restricted.Receive()));
     ASSERT_TRUE(::DuplicateToken(restricted.Get(), SecurityImpersonation, user.Receive()));
-    GENERIC_MAPPING mapping{STANDARD_RIGHTS_READ | MUTANT_QUERY_STATE, STANDARD_RIGHTS_WRITE,
-                            STANDARD_RIGHTS_EXECUTE | SYNCHRONIZE, MUTEX_ALL_ACCESS};
-    PRIVILEGE_SET privileges{};
-    DWORD privilegesSize = sizeof privileges, granted = 0;
-    BOOL status = FALSE;
-    ASSERT_TRUE(::AccessCheck(descriptor.data(), user.Get(), SYNCHRONIZE | MUTEX_MODIFY_STATE, &mapping, &privileges,
-                              &privilegesSize, &granted, &status));
-    EXPECT_TRUE(status) << test::Sddl(descriptor);
+    const auto asUser = [&](auto act) {
+        ASSERT_TRUE(::SetThreadToken(nullptr, user.Get()));
+        act();
+        ::RevertToSelf();
+    };
+    ScopedHandle squatter;
+    asUser([&] {
+        const Bytes open = test::SddlToDescriptor(L"D:(A;;GA;;;WD)");
+        SECURITY_ATTRIBUTES attributes{sizeof attributes, const_cast<unsigned char*>(open.data()), FALSE};
+        squatter.Reset(::CreateMutexW(&attributes, TRUE, kUnlockLockFallbackName));
+    });
+    ASSERT_TRUE(squatter);
+    EXPECT_EQ(RunProbes(L"race H 1"), std::vector<DWORD>{0});
+    squatter.Reset();
+    EXPECT_EQ(Descriptor(kUser, L"H"), before) << SddlOf(L"H");
+
+    SecurityRestoreList held;
+    ASSERT_TRUE(held.PrepareToWiden(true));
+    asUser([] { EXPECT_FALSE(ScopedHandle(::OpenMutexW(SYNCHRONIZE, FALSE, kUnlockLockFallbackName))); });
+    EXPECT_EQ(RunProbes(L"race H 1"), std::vector<DWORD>{1});
+    EXPECT_EQ(Descriptor(kUser, L"H"), before) << SddlOf(L"H");
 }
 
 // Two records for one key: both written in order, the later one stays.
@@ -344,7 +339,8 @@ TEST_F(KeySecurityTest, RestoreWritesTheDaclWhenTheOwnerCannotBeWritten) {
     test::CreateKey(kUser, L"W");
     Restrict(L"W", L"O:SYG:SYD:P(A;;KA;;;SY)(A;;RCWD;;;BA)");
     const Bytes target = test::SddlToDescriptor(L"O:BAG:BAD:P(A;;KA;;;SY)(A;;RCWD;;;BA)(A;;KR;;;WD)");
-    SecurityRestoreList saved{SavedKeySecurity{kUser, L"W", target.size(), ByteBuffer(target.begin(), target.end())}};
+    SecurityRestoreList saved;
+    saved.push_back(SavedKeySecurity{kUser, L"W", target.size(), ByteBuffer(target.begin(), target.end()), {}});
     RestoreKeySecurity(kNt, saved);
     EXPECT_EQ(test::DaclBytes(Descriptor(kUser, L"W")), test::DaclBytes(target)) << SddlOf(L"W");
     EXPECT_TRUE(test::KeyOpens(kUser, L"W"));  // Everyone may read now
@@ -368,7 +364,7 @@ TEST_F(KeySecurityTest, NothingHappensOutsideTheNtFamily) {
     EXPECT_FALSE(GrantFullAccess(false, key.Get(), kAllTrustees));
     EXPECT_FALSE(TakeOwnership(false, key.Get()));
     const Bytes other = test::SddlToDescriptor(L"D:(A;;KA;;;WD)");
-    saved.push_back(SavedKeySecurity{kUser, L"P\\Q", other.size(), ByteBuffer(other.begin(), other.end())});
+    saved.push_back(SavedKeySecurity{kUser, L"P\\Q", other.size(), ByteBuffer(other.begin(), other.end()), {}});
     RestoreKeySecurity(false, saved);
     EXPECT_TRUE(saved.empty());
     EXPECT_EQ(Descriptor(kUser, L"P\\Q"), before);

@@ -7,7 +7,6 @@
 
 #include "assoc/association.h"
 #include "assoc/association_plan.h"
-#include "assoc/key_security.h"
 #include "assoc/registry_key.h"
 #include "assoc/registry_tool.h"
 #include "assoc/tests/scratch_registry.h"
@@ -108,6 +107,15 @@ TEST_F(RegistryLinkTest, NothingReachedThroughALinkIsDeletedOrWidened) {
     RestoreKeySecurity(kNt, saved);
     EXPECT_EQ(Snapshot(kUser, L"Target"), before);
     EXPECT_EQ(IsRegistryLink(kUser, L"Link"), true);
+    // Nor when the key through the link would let us in.
+    test::SetSddl(kUser, L"Target\\Child", L"D:(A;;KA;;;WD)", DACL_SECURITY_INFORMATION, WRITE_DAC);
+    const TargetSnapshot open = Snapshot(kUser, L"Target");
+    RegistryEntryList values;
+    EXPECT_FALSE(KeyExists(kNt, L"HCU", L"Link\\Child"));
+    EXPECT_FALSE(EnumerateValues(kNt, L"HCU", L"Link\\Child", values));
+    EXPECT_FALSE(DeleteValue(kNt, L"HCU", L"Link\\Child", L"kept"));
+    EXPECT_FALSE(WriteStringValue(kNt, L"HCU", L"Link\\Child", L"kept", L"changed"));
+    EXPECT_EQ(Snapshot(kUser, L"Target"), open);
 }
 
 // The repair meets a link where it removes the user's Explorer overrides
@@ -129,9 +137,10 @@ TEST_F(RegistryLinkTest, RepairWithItsKeysMadeLinks) {
         {"the extension's Explorer key", kUser, explorer, L"OpenWithList", true},
         {"the extension's class key", HKEY_CLASSES_ROOT, L".tqnlink", L"PersistentHandler", false},
         {"its PersistentHandler", HKEY_CLASSES_ROOT, L".tqnlink\\PersistentHandler", L"Child", false},
-        // Wine's classes root shows the machine's classes only; Windows writes
-        // to the user's copy of a key when there is one.
-        {"the user's copy of the class key", kUser, L"Software\\Classes\\.tqnlink", L"PersistentHandler", false},
+        // The user's classes come first in the classes view: a link there goes
+        // and the registration is written in a key of its own.
+        {"the user's copy of the class key", kUser, L"Software\\Classes\\.tqnlink", L"PersistentHandler", true},
+        {"the user's PersistentHandler", kUser, L"Software\\Classes\\.tqnlink\\PersistentHandler", L"Child", true},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
@@ -143,37 +152,15 @@ TEST_F(RegistryLinkTest, RepairWithItsKeysMadeLinks) {
         test::CreateKey(kUser, L"Software\\Classes");
         if (row.link != explorer) test::CreateKey(kUser, explorer);
         if (row.link != L".tqnlink") test::CreateKey(HKEY_CLASSES_ROOT, L".tqnlink");
+        if (row.link.find(L"PersistentHandler") != std::wstring::npos) test::CreateKey(row.root, L"Software\\Classes\\.tqnlink");
         Link(row.link, L"Target", row.root);
         RepairExecutableAssociation(kNt, extension);
         EXPECT_EQ(Snapshot(kUser, L"Target", row.targetChild), before);
-        EXPECT_EQ(IsRegistryLink(row.root, row.link).has_value(), !row.linkGoes);
+        EXPECT_EQ(IsRegistryLink(row.root, row.link) == true, !row.linkGoes);
         DeleteKeyItself(row.root, row.link);
         test::ForceDeleteTree(kUser, explorer);
         test::ForceDeleteTree(HKEY_CLASSES_ROOT, L".tqnlink");
-    }
-}
-
-// Keys created while a key above them carries the temporary grants get what
-// they would have inherited from that key's own descriptor, not the grants.
-// (Wine neither refuses creating a subkey nor applies inheritance, so the
-// creation is driven directly, under a parent widened for the purpose.)
-TEST_F(RegistryLinkTest, KeysCreatedUnderAWidenedParentInheritItsOriginalDacl) {
-    test::CreateKey(kUser, L"Parent");
-    // Inheritable: read for Everyone, read and write (CCDCLCSWRPRC) for Administrators;
-    // not inheritable: full for SYSTEM.
-    test::SetSddl(kUser, L"Parent", L"D:P(A;CI;KR;;;WD)(A;CI;KRKW;;;BA)(A;;KA;;;SY)", DACL_SECURITY_INFORMATION,
-                  WRITE_DAC);
-    const Bytes parentBefore = Descriptor(kUser, L"Parent");
-    {
-        ScopedSecurityRestore restore(kNt);
-        ASSERT_TRUE(UnlockKeyPath(kNt, L"HCU", L"Parent", restore.List(), KEY_ALL_ACCESS, kAllTrustees));
-        ASSERT_NE(test::Sddl(Descriptor(kUser, L"Parent")).find(L"(A;OICI;KA;;;WD)"), std::wstring::npos);
-        EXPECT_TRUE(CreateKeyUnderWidenedKeys(L"HCU", L"Parent\\New\\Leaf", restore.List()));
-    }
-    EXPECT_EQ(Descriptor(kUser, L"Parent"), parentBefore);
-    for (const wchar_t* key : {L"Parent\\New", L"Parent\\New\\Leaf"}) {
-        const std::wstring sddl = test::Sddl(Descriptor(kUser, key));
-        EXPECT_EQ(sddl.substr(sddl.find(L"D:")), L"D:(A;CIID;KR;;;WD)(A;CIID;CCDCLCSWRPRC;;;BA)") << testing::PrintToString(key);
+        test::ForceDeleteTree(kUser, L"Software\\Classes\\.tqnlink");
     }
 }
 

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <cwchar>
 
-#include "assoc/registry_key.h"
+#include "assoc/key_operation.h"
 #include "platform/scoped_resource.h"
 
 namespace tqn::test {
@@ -58,11 +58,13 @@ ScratchRegistry::ScratchRegistry() {
     path_ = std::wstring(kScratchBase) + L"\\" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
             std::to_wstring(g_counter++);
     ForceDeleteTree(HKEY_CURRENT_USER, path_);
-    for (const wchar_t* child : {L"\\cu", L"\\cr", L"\\lm"}) CreateKey(HKEY_CURRENT_USER, path_ + child);
+    // The classes root shows the machine's classes, as Wine's does; the
+    // registry tool merges the user's "Software\Classes" over it itself.
+    for (const wchar_t* child : {L"\\cu", L"\\lm\\Software\\Classes"}) CreateKey(HKEY_CURRENT_USER, path_ + child);
     // All three are opened before HKEY_CURRENT_USER is pointed elsewhere; the
     // overrides keep duplicates of the handles.
     const ScopedKey user = OpenScratch(path_ + L"\\cu");
-    const ScopedKey classes = OpenScratch(path_ + L"\\cr");
+    const ScopedKey classes = OpenScratch(path_ + L"\\lm\\Software\\Classes");
     const ScopedKey machine = OpenScratch(path_ + L"\\lm");
     EXPECT_EQ(::RegOverridePredefKey(HKEY_CURRENT_USER, user.Get()), 0);
     EXPECT_EQ(::RegOverridePredefKey(HKEY_CLASSES_ROOT, classes.Get()), 0);

@@ -1,8 +1,9 @@
 #pragma once
 // Registry keys of a test's own, under
-// HKCU\Software\tqn-assoc-tests\<process id>-<n>, with HKEY_CURRENT_USER,
-// HKEY_CLASSES_ROOT and HKEY_LOCAL_MACHINE redirected into it for the process
-// while it lives, so that nothing outside it is touched. Removed (whatever
+// HKCU\Software\tqn-assoc-tests\<process id>-<n>, with HKEY_CURRENT_USER
+// ("cu") and HKEY_LOCAL_MACHINE ("lm") redirected into it for the process
+// while it lives, and HKEY_CLASSES_ROOT to the machine's classes
+// ("lm\Software\Classes", as Wine shows them), so that nothing outside it is touched. Removed (whatever
 // security its keys were left with) on destruction; keys of crashed runs are
 // swept on construction.
 #include <windows.h>

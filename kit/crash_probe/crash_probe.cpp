@@ -27,7 +27,6 @@
 
 #include <string>
 
-#include "assoc/key_security.h"
 #include "assoc/registry_tool.h"
 #include "diag/crash_handler.h"
 #include "kit/testsupport/console_text.h"
@@ -83,11 +82,11 @@ int wmain(int argc, wchar_t** argv) {
     const bool installed = tqn::InstallCrashHandler();
     tqn::test::PrintLine(std::wstring(L"installed=") + (installed ? L"1" : L"0"));
     tqn::test::PrintLine(L"dump=" + tqn::CrashDumpPath());
-    tqn::ScopedSecurityRestore restore(true);
+    tqn::SecurityRestoreList saved;
     if (widen) {
         tqn::AddCrashCleanup(tqn::RestoreEverySavedKeySecurity);
         if (!RedirectCurrentUser(argv[2]) ||
-            !tqn::UnlockKeyPath(true, L"HCU", argv[3], restore.List(), KEY_ALL_ACCESS, tqn::kAllTrustees)) {
+            !tqn::UnlockKeyPath(true, L"HCU", argv[3], saved, KEY_ALL_ACCESS, tqn::kAllTrustees) || saved.empty()) {
             return 4;
         }
     }

@@ -12,7 +12,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "assoc/registry_key.h"
+#include "assoc/key_operation.h"
 #include "assoc/tests/scratch_registry.h"
 #include "crypt/utf8_codec.h"
 #include "environment/global_data.h"
