@@ -21,10 +21,10 @@ constexpr SECURITY_INFORMATION kSavedInformation =
 
 // The unlock lock could not be had (another launcher held it past the wait,
 // or it could not be made): nothing is widened, the operation fails.
-constexpr wchar_t kTraceUnlockLockUnavailable[] = L"{9C4E2A71-5B3D-4F80-A6E1-2D7B90C34F15} %lu";
+constexpr wchar_t kTraceUnlockLockUnavailable[] = L"{478D7F59-F721-45AD-A1AD-588038F18B14} %lu";
 // The lock's name (where the system has no private namespaces) is held by an
 // object that is not ours: the widening goes on without it.
-constexpr wchar_t kTraceUnlockLockSquatted[] = L"{E07B5D12-8A4C-4E39-B1F6-93C2D8A0E764}";
+constexpr wchar_t kTraceUnlockLockSquatted[] = L"{08461544-17BF-432C-AACD-F4F26731463C}";
 
 std::atomic<uint64_t> g_descriptorWrites{0};
 
