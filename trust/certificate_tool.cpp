@@ -78,9 +78,9 @@ int CertificateToolEx::VerifiedFile::ReadSignerName(std::wstring& name) const {
     // The message the verification read (owned by the state); its
     // certificates are looked up as CryptQueryObject would offer them.
     const HANDLE state = state_.Get();
-    const CRYPT_PROVIDER_DATA* provider = state ? ::WTHelperProvDataFromStateData(state) : nullptr;
+    const CRYPT_PROVIDER_DATA* provider = state ? Crypto().WTHelperProvDataFromStateData(state) : nullptr;
     if (provider == nullptr || provider->hMsg == nullptr) return kNoEmbeddedSignature;
-    ScopedCertStore store(::CertOpenStore(CERT_STORE_PROV_MSG, kCertEncoding, 0, 0, provider->hMsg));
+    ScopedCertStore store(Crypto().CertOpenStore(CERT_STORE_PROV_MSG, kCertEncoding, 0, 0, provider->hMsg));
     if (!store) return kNoEmbeddedSignature;
     return ReadFirstSignerName(provider->hMsg, store.Get(), name);
 }
@@ -91,7 +91,8 @@ int CertificateToolEx::ReadSignerName(const ObejctInterface& object, std::wstrin
     ScopedCertStore store;
 
     DWORD encoding = 0, contentType = 0, formatType = 0;
-    if (!::CryptQueryObject(object.ObjectType(), object.Object(), kExpectedContentTypes,
+    if (!Crypto().complete) return kNoEmbeddedSignature;
+    if (!Crypto().CryptQueryObject(object.ObjectType(), object.Object(), kExpectedContentTypes,
                             CERT_QUERY_FORMAT_FLAG_BINARY, 0, &encoding, &contentType, &formatType,
                             store.Receive(), message.Receive(), nullptr)) {
         return kNoEmbeddedSignature;
@@ -106,7 +107,7 @@ int CertificateToolEx::ReadFirstSignerName(HCRYPTMSG message, HCERTSTORE store, 
     ScopedLocalMemory signerInfo;
 
     DWORD size = 0;
-    if (!::CryptMsgGetParam(message, kSignerInfoParam, 0, nullptr, &size)) {
+    if (!Crypto().CryptMsgGetParam(message, kSignerInfoParam, 0, nullptr, &size)) {
         TraceW(L"{3CADA513-E7C8-43CC-8831-0E6EB41B36C4} %x", ::GetLastError());
         return kSignerInfoSizeFailed;
     }
@@ -115,7 +116,7 @@ int CertificateToolEx::ReadFirstSignerName(HCRYPTMSG message, HCERTSTORE store, 
         TraceW(L"{E84A9072-3C12-43CF-A85C-B360948E3026}");
         return kSignerInfoNoMemory;
     }
-    if (!::CryptMsgGetParam(message, kSignerInfoParam, 0, signerInfo.Get(), &size)) {
+    if (!Crypto().CryptMsgGetParam(message, kSignerInfoParam, 0, signerInfo.Get(), &size)) {
         TraceW(L"{22BE245B-EB8E-435E-BCF0-64E99A58A74A} %x", ::GetLastError());
         return kSignerInfoReadFailed;
     }
@@ -124,7 +125,7 @@ int CertificateToolEx::ReadFirstSignerName(HCRYPTMSG message, HCERTSTORE store, 
     CERT_INFO wanted{};
     wanted.Issuer = info->Issuer;
     wanted.SerialNumber = info->SerialNumber;
-    certificate.Reset(::CertFindCertificateInStore(store, kCertEncoding, 0,
+    certificate.Reset(Crypto().CertFindCertificateInStore(store, kCertEncoding, 0,
                                                    CERT_FIND_SUBJECT_CERT, &wanted, nullptr));
     if (!certificate) {
         TraceW(L"{21E0218A-2B22-45D8-83C2-E82A55BDC051} %x\n", ::GetLastError());
@@ -134,7 +135,7 @@ int CertificateToolEx::ReadFirstSignerName(HCRYPTMSG message, HCERTSTORE store, 
     // Any of the three failures is followed by the same closing line with
     // the error of the call that failed.
     const DWORD length =
-        ::CertGetNameStringW(certificate.Get(), CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, nullptr, 0);
+        Crypto().CertGetNameStringW(certificate.Get(), CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, nullptr, 0);
     if (length == 0) {
         const DWORD error = ::GetLastError();
         TraceW(L"{9B8B8973-36CA-48BB-BBD7-E5B07220FDD0}");
@@ -148,7 +149,7 @@ int CertificateToolEx::ReadFirstSignerName(HCRYPTMSG message, HCERTSTORE store, 
         TraceW(L"{25E193A5-C033-4908-B25F-D08E8E04EA17} %x\n", error);
         return kSignerNameUnreadable;
     }
-    const DWORD written = ::CertGetNameStringW(certificate.Get(), CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr,
+    const DWORD written = Crypto().CertGetNameStringW(certificate.Get(), CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr,
                                                static_cast<wchar_t*>(text.Get()), length);
     if (written == 0) {
         const DWORD error = ::GetLastError();
