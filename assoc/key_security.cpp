@@ -19,13 +19,6 @@ constexpr size_t kDaclBufferSize = 65576;
 constexpr SECURITY_INFORMATION kSavedInformation =
     OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
 
-// The unlock lock could not be had (another launcher held it past the wait,
-// or it could not be made): nothing is widened, the operation fails.
-constexpr wchar_t kTraceUnlockLockUnavailable[] = L"{478D7F59-F721-45AD-A1AD-588038F18B14} %lu";
-// The lock's name (where the system has no private namespaces) is held by an
-// object that is not ours: the widening goes on without it.
-constexpr wchar_t kTraceUnlockLockSquatted[] = L"{08461544-17BF-432C-AACD-F4F26731463C}";
-
 std::atomic<uint64_t> g_descriptorWrites{0};
 
 LSTATUS WriteDescriptor(HKEY key, SECURITY_INFORMATION information, PSECURITY_DESCRIPTOR descriptor) {
@@ -158,17 +151,17 @@ LockState MakeUnlockLock(bool elevated, ScopedHandle& mutex) {
 bool TakeUnlockLock(bool elevated, ScopedHandle& mutex) {
     const LockState state = MakeUnlockLock(elevated, mutex);
     if (state == LockState::Squatted) {
-        TraceW(kTraceUnlockLockSquatted);
+        TraceEvent(TraceTag::UnlockLockSquatted);
         return true;
     }
     if (state == LockState::Unavailable) {
-        TraceW(kTraceUnlockLockUnavailable, static_cast<unsigned long>(::GetLastError()));
+        TraceEvent(TraceTag::UnlockLockUnavailable, static_cast<unsigned long>(::GetLastError()));
         return false;
     }
     const DWORD wait = ::WaitForSingleObject(mutex.Get(), kUnlockLockWaitMs);
     // An owner that ended without letting go cannot be widening any more.
     if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) return true;
-    TraceW(kTraceUnlockLockUnavailable, static_cast<unsigned long>(wait));
+    TraceEvent(TraceTag::UnlockLockUnavailable, static_cast<unsigned long>(wait));
     mutex.Reset();
     return false;
 }

@@ -40,10 +40,16 @@ namespace {
 
 enum class RootDirCopy { Store, Leave };
 
-// The gate: reads "productPath", else "RootDir" (which it stores as
-// "productPath" when asked to), and compares the folder with the program's.
+// The gate: "RootDir" (which only administrators may write) must name the
+// program folder. "productPath" lies in the program's own folder tree, so a
+// copy of the folder would vouch for itself: it is still read, and stored
+// from "RootDir" when empty, but decides nothing. A copy loads no module.
 ProductRootCheck CheckProductRoot(RootDirCopy copy) {
     ProductRootCheck check;
+    check.rootDir = ReadRootDir();
+    check.rootDirRead = true;
+    check.programFolder = ProgramFolder();
+    if (!RootDirNamesFolder(check.rootDir, check.programFolder)) return check;
     ConfigConnector connector;
     if (connector.Load() != 0) {
         check.configurationLoaded = true;
@@ -52,25 +58,20 @@ ProductRootCheck CheckProductRoot(RootDirCopy copy) {
         // value written here: every other setting would be lost.
         const bool dataLoaded = table.LoadDataConfig == nullptr || table.LoadDataConfig(0) != 0;
         connector.GetDataString(kProductPathKey, check.productPath);
-        if (check.productPath.empty()) {
-            check.rootDir = ReadRootDir();
-            check.rootDirRead = true;
-            check.copiesRootDir = dataLoaded && !check.rootDir.empty();
-            if (check.copiesRootDir && copy == RootDirCopy::Store) {
-                connector.SetDataString(kProductPathKey, check.rootDir);
-                if (table.SaveDataConfig != nullptr) table.SaveDataConfig();
-            }
+        check.copiesRootDir = dataLoaded && check.productPath.empty();
+        if (check.copiesRootDir && copy == RootDirCopy::Store) {
+            connector.SetDataString(kProductPathKey, check.rootDir);
+            if (table.SaveDataConfig != nullptr) table.SaveDataConfig();
         }
         connector.Unload();
     }
-    check.programFolder = ProgramFolder();
-    const std::wstring& recorded = check.rootDirRead ? check.rootDir : check.productPath;
-    check.confirmed = check.configurationLoaded && !recorded.empty() &&
-                      SameProductFolder(recorded, check.programFolder);
+    check.confirmed = check.configurationLoaded;
     return check;
 }
 
 }  // namespace
+
+bool RunsFromInstalledFolder() { return RootDirNamesFolder(ReadRootDir(), ProgramFolder()); }
 
 bool ResolveProductRoot() { return CheckProductRoot(RootDirCopy::Store).confirmed; }
 

@@ -1,7 +1,8 @@
 #pragma once
 // The launcher's first gate: it goes on only when it runs from the product's
-// installation folder, as recorded in the data configuration ("productPath")
-// or, before the first run recorded it there, in the registry ("RootDir").
+// installation folder, as the installer recorded it in the registry
+// ("RootDir", which only administrators may write). The data configuration's
+// "productPath" lies in the program's own folder tree and cannot vouch for it.
 #ifdef _WIN32
 #include <string>
 
@@ -11,9 +12,14 @@ namespace tqn {
 
 inline constexpr wchar_t kProductPathKey[] = L"productPath";
 
-// True when the installation folder is known and is the program folder. The
-// first run copies "RootDir" into "productPath" (whether the folders then
-// match or not), unless the data configuration failed to load.
+// Whether "RootDir" names the program folder: asked before anything of the
+// program folder (a module, a setting) is loaded, so that a copy of the
+// folder elsewhere ends at once.
+bool RunsFromInstalledFolder();
+
+// True when "RootDir" names the program folder and the configuration module
+// loaded. There, an empty "productPath" receives "RootDir" (unless the data
+// configuration failed to load); a stored one is kept but decides nothing.
 bool ResolveProductRoot();
 
 // What the gate reads and decides, without its one write: for a report that
@@ -21,8 +27,8 @@ bool ResolveProductRoot();
 struct ProductRootCheck {
     bool configurationLoaded = false;  // the module loaded and its Initialize answered
     std::wstring productPath;          // as stored; empty when none
-    bool rootDirRead = false;          // read because "productPath" is empty
-    std::wstring rootDir;              // when read
+    bool rootDirRead = false;          // always read: it decides
+    std::wstring rootDir;
     std::wstring programFolder;
     bool copiesRootDir = false;        // the gate would store "RootDir" as "productPath"
     bool confirmed = false;            // what ResolveProductRoot would return

@@ -7,4 +7,8 @@ namespace tqn {
 
 bool SameProductFolder(std::wstring productPath, std::wstring programFolder);
 
+// Whether the installer's record (RootDir) names the program folder: the one
+// folder the product runs from. Nothing recorded names no folder.
+bool RootDirNamesFolder(const std::wstring& rootDir, const std::wstring& programFolder);
+
 }  // namespace tqn

@@ -8,6 +8,7 @@
 
 #include "diag/dump_rules.h"
 #include "diag/log_file.h"
+#include "diag/log_folder.h"
 #include "environment/path_tool.h"
 #include "platform/file_attributes.h"
 #include "platform/module_path.h"
@@ -50,12 +51,20 @@ void RunCrashCleanups() {
     }
 }
 
+// High integrity or above: an elevated administrator, or SYSTEM.
+bool RunsElevated() {
+    ScopedHandle token;
+    uint32_t rid = 0;
+    return ::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.Receive()) &&
+           QueryIntegrityRid(token.Get(), rid) && rid >= SECURITY_MANDATORY_HIGH_RID;
+}
+
 void BuildDumpSecurity(CrashState& state) {
     state.secured = false;
     const std::wstring sid = ProcessUserSidText();
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (sid.empty() || !::ConvertStringSecurityDescriptorToSecurityDescriptorW(
-                           DumpFileSddl(sid).c_str(), SDDL_REVISION_1, &descriptor, nullptr)) {
+                           DumpFileSddl(sid, RunsElevated()).c_str(), SDDL_REVISION_1, &descriptor, nullptr)) {
         return;
     }
     state.descriptor.Reset(descriptor);
@@ -70,10 +79,7 @@ bool InstallCrashHandler() {
     const size_t slash = path.rfind(L'\\');
     if (slash == std::wstring::npos) return false;
 
-    RebindPathTool();
-    InitializePathTool(0, std::wstring());
-    std::wstring logFolder;
-    GetFolderPathVariable(L"COMMON_APPDATA", L"LOG_FOLDER", logFolder);
+    const std::wstring logFolder = ProductLogFolder(true);
     ReleasePathTool();
 
     CrashState& state = State();

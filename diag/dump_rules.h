@@ -12,7 +12,9 @@ namespace tqn {
 std::wstring DumpPathFor(const std::wstring& logFolder, const std::wstring& programFile);
 
 // Protected DACL granting full access to the user (by SID text), SYSTEM and
-// the Administrators, and nothing to anybody else.
-std::wstring DumpFileSddl(const std::wstring& userSid);
+// the Administrators, and nothing to anybody else. The dump of an elevated
+// run also carries a High mandatory label that refuses reading and writing
+// from below: the same user's unelevated processes cannot open it.
+std::wstring DumpFileSddl(const std::wstring& userSid, bool elevated);
 
 }  // namespace tqn

@@ -24,36 +24,53 @@ ScopedFileHandle Open(const std::wstring& path, DWORD access, DWORD share, DWORD
 
 }  // namespace
 
+namespace {
+
+// The final path of an open handle into scratch (grown when too short); its
+// length, or 0 when it cannot be read.
+DWORD ReadFinalPath(HANDLE handle, std::wstring& scratch) {
+    if (scratch.size() < MAX_PATH) scratch.resize(MAX_PATH);
+    DWORD length = 0;
+    for (int round = 0; round < 2; ++round) {
+        const DWORD capacity = static_cast<DWORD>(scratch.size());
+        length = ::GetFinalPathNameByHandleW(handle, scratch.data(), capacity, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (length < capacity || length > kFinalPathCapacity) break;
+        scratch.resize(length);  // the size asked for, terminator included
+    }
+    return length != 0 && length < scratch.size() ? length : 0;
+}
+
+}  // namespace
+
 std::wstring LogFolderReference(const std::wstring& folder) {
+    // The folder's own handle says where it is: a subst or mapped drive, or
+    // a junction on the way, leads to the same final path as the files in it.
     // The backslash makes "" the current drive's root and "C:" that root too.
-    const std::wstring full = FullPathName(folder + L"\\");
+    std::wstring full = FullPathName(folder + L"\\");
     if (full.empty()) return {};
+    if (full.size() > 3 && full.back() == L'\\') full.pop_back();  // "C:\" keeps it; "\\?\" forms take none
+    const ScopedFileHandle handle(::CreateFileW(PathForAttributeQuery(full).c_str(), FILE_READ_ATTRIBUTES,
+                                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    std::wstring scratch;
+    const DWORD length = handle ? ReadFinalPath(handle.Get(), scratch) : 0;
+    if (length != 0) return FinalPathFormOf(scratch.substr(0, length));
+    // No final path (Wine gives none for a folder beyond MAX_PATH): the text
+    // of the long name. A file's handle that leads elsewhere then differs.
+    if (!handle) return {};
     const std::wstring query = PathForAttributeQuery(full);
     const DWORD size = ::GetLongPathNameW(query.c_str(), nullptr, 0);
-    if (size != 0) {
-        std::wstring longName(size, L'\0');
-        const DWORD length = ::GetLongPathNameW(query.c_str(), longName.data(), size);
-        if (length != 0 && length < size) {
-            longName.resize(length);
-            return FinalPathFormOf(longName);
-        }
-    }
-    return FinalPathFormOf(full);
+    std::wstring longName(size, L'\0');
+    const DWORD written = size != 0 ? ::GetLongPathNameW(query.c_str(), longName.data(), size) : 0;
+    return FinalPathFormOf(written != 0 && written < size ? longName.substr(0, written) : full);
 }
 
 LogFileVerdict JudgeLogFileHandle(HANDLE file, const std::wstring& reference, std::wstring& scratch) {
     BY_HANDLE_FILE_INFORMATION information{};
     OpenedFileFacts facts;
     facts.read = ::GetFileInformationByHandle(file, &information) != FALSE;
-    if (scratch.size() < MAX_PATH) scratch.resize(MAX_PATH);
-    DWORD length = 0;
-    for (int round = 0; round < 2; ++round) {
-        const DWORD capacity = static_cast<DWORD>(scratch.size());
-        length = ::GetFinalPathNameByHandleW(file, scratch.data(), capacity, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-        if (length < capacity || length > kFinalPathCapacity) break;
-        scratch.resize(length);  // the size asked for, terminator included
-    }
-    if (length == 0 || length >= scratch.size()) facts.read = false;
+    const DWORD length = ReadFinalPath(file, scratch);
+    if (length == 0) facts.read = false;
     facts.attributes = information.dwFileAttributes;
     facts.linkCount = information.nNumberOfLinks;
     if (facts.read) facts.finalPath = std::wstring_view(scratch.data(), length);
@@ -78,11 +95,15 @@ ScopedFileHandle OpenLogFileForAppending(const std::wstring& path, const std::ws
     constexpr DWORD kAccess = FILE_APPEND_DATA | FILE_READ_ATTRIBUTES;
     constexpr DWORD kShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
     std::wstring scratch;
-    // Two rounds: another process may make the file between our two opens.
-    for (int round = 0; round < 2; ++round) {
+    // A link in the file's place loses its name and a fresh file is made;
+    // another process may make the file between our opens: three rounds.
+    for (int round = 0; round < 3; ++round) {
         ScopedFileHandle file = Open(path, kAccess, kShare, OPEN_EXISTING);
         if (file) {
-            if (JudgeLogFileHandle(file.Get(), reference, scratch) == LogFileVerdict::Usable) return file;
+            const LogFileVerdict verdict = JudgeLogFileHandle(file.Get(), reference, scratch);
+            if (verdict == LogFileVerdict::Usable) return file;
+            file.Reset();
+            if (IsReplaceableLink(verdict) && DeleteLogFile(path, reference, scratch)) continue;
             ::SetLastError(ERROR_ACCESS_DENIED);
             return {};
         }
@@ -96,7 +117,9 @@ ScopedFileHandle OpenLogFileForAppending(const std::wstring& path, const std::ws
 bool DeleteLogFile(const std::wstring& path, const std::wstring& reference, std::wstring& scratch) {
     ScopedFileHandle file = Open(path, DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
     if (!file) return ::GetLastError() == ERROR_FILE_NOT_FOUND || ::GetLastError() == ERROR_PATH_NOT_FOUND;
-    return JudgeLogFileHandle(file.Get(), reference, scratch) == LogFileVerdict::Usable && MarkForDeletion(file.Get());
+    // A link goes as the name it is; the file it links to stays.
+    const LogFileVerdict verdict = JudgeLogFileHandle(file.Get(), reference, scratch);
+    return (verdict == LogFileVerdict::Usable || IsReplaceableLink(verdict)) && MarkForDeletion(file.Get());
 }
 
 LogFileVerdict InspectLogFile(const std::wstring& path) {

@@ -14,8 +14,8 @@
 
 namespace tqn {
 
-// The folder a log file must lie in, in the form its handle's final path
-// takes (FinalPathFormOf of the full, long form). Empty for an empty folder.
+// The folder a log file must lie in: the final path of the folder's own
+// handle (in FinalPathFormOf's form). Empty when the folder cannot be opened.
 std::wstring LogFolderReference(const std::wstring& folder);
 
 // The longest final path read.
@@ -26,9 +26,10 @@ inline constexpr DWORD kFinalPathCapacity = 32768;
 LogFileVerdict JudgeLogFileHandle(HANDLE file, const std::wstring& reference, std::wstring& scratch);
 
 // The trace file, opened for appending (shared for reading and writing): an
-// existing file is opened as it is, a missing one is made with CREATE_NEW.
-// Invalid when the folder is missing, the open fails or the check refuses (a
-// file this call made is deleted again then).
+// existing file is opened as it is, a missing one is made with CREATE_NEW,
+// and a link in its place loses that name and a new file is made. Invalid
+// when the folder is missing, the open fails or the check refuses (a file
+// this call made is deleted again then).
 ScopedFileHandle OpenLogFileForAppending(const std::wstring& path, const std::wstring& reference);
 
 // A new file (CREATE_NEW) with the given access and security, checked; a
@@ -38,8 +39,9 @@ ScopedFileHandle CreateNewLogFile(const std::wstring& path, DWORD access, DWORD 
                                   std::wstring& scratch);
 
 // Deletes the file at the path through a handle opened with DELETE and
-// checked. True when there was no file, or it was checked and marked for
-// deletion; false when it was refused or could not be opened or marked.
+// checked; a link there is deleted as the name it is. True when there was no
+// file, or it was checked and marked for deletion; false when it was refused
+// (it resolves outside the folder) or could not be opened or marked.
 bool DeleteLogFile(const std::wstring& path, const std::wstring& reference, std::wstring& scratch);
 
 // What an existing file at the path is, judged against the path's own folder

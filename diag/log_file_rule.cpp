@@ -37,11 +37,26 @@ bool IsDirectlyInside(std::wstring_view finalPath, std::wstring_view folder) {
 
 LogFileVerdict JudgeOpenedLogFile(const OpenedFileFacts& facts, std::wstring_view folder) {
     if (!facts.read || facts.finalPath.empty()) return LogFileVerdict::NotRead;
+    if (!IsDirectlyInside(facts.finalPath, folder)) return LogFileVerdict::OutsideFolder;
     if (facts.attributes & kAttributeReparsePoint) return LogFileVerdict::ReparsePoint;
     if (facts.attributes & kAttributeDirectory) return LogFileVerdict::Folder;
     if (facts.linkCount != 1) return LogFileVerdict::HardLink;
-    if (!IsDirectlyInside(facts.finalPath, folder)) return LogFileVerdict::OutsideFolder;
     return LogFileVerdict::Usable;
+}
+
+bool IsReplaceableLink(LogFileVerdict verdict) {
+    return verdict == LogFileVerdict::ReparsePoint || verdict == LogFileVerdict::HardLink;
+}
+
+bool IsWithinAnyRoot(std::wstring_view folder, const std::vector<std::wstring>& roots) {
+    folder = WithoutTrailingBackslashes(folder);
+    for (const std::wstring& root : roots) {
+        const std::wstring_view base = WithoutTrailingBackslashes(root);
+        if (base.empty() || folder.size() < base.size()) continue;
+        const bool boundary = folder.size() == base.size() || folder[base.size()] == L'\\';
+        if (boundary && SameIgnoringAsciiCase(folder.substr(0, base.size()), base)) return true;
+    }
+    return false;
 }
 
 }  // namespace tqn

@@ -3,10 +3,12 @@
 // be written or deleted through: plain functions of what the handle says, so
 // that every case can be tested without a file system. The launcher may run
 // elevated while a standard user can make links in the log folder; a file
-// that is a link, or that lies outside the log folder, is never touched.
+// that is a link is never written through (its name alone is removed), and
+// one that lies outside the log folder is never touched.
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tqn {
 
@@ -17,7 +19,7 @@ enum class LogFileVerdict {
     Folder,
     ReparsePoint,   // a symbolic link, junction or mount point, opened as itself
     HardLink,       // not exactly one name: another one shares the data
-    OutsideFolder,  // the folder on the way was a link elsewhere
+    OutsideFolder,  // the folder on the way was a link elsewhere (judged first)
 };
 
 // What the system says about an opened handle.
@@ -37,5 +39,13 @@ std::wstring FinalPathFormOf(const std::wstring& fullFolder);
 bool IsDirectlyInside(std::wstring_view finalPath, std::wstring_view folder);
 
 LogFileVerdict JudgeOpenedLogFile(const OpenedFileFacts& facts, std::wstring_view folder);
+
+// A link whose own name lies in the log folder: removing that name leaves the
+// file it links to alone, and a fresh file takes its place.
+bool IsReplaceableLink(LogFileVerdict verdict);
+
+// Whether a folder's final path is one of the roots' or lies below one (all
+// in final path form): where a log folder may be.
+bool IsWithinAnyRoot(std::wstring_view folder, const std::vector<std::wstring>& roots);
 
 }  // namespace tqn

@@ -64,7 +64,7 @@ std::string Utf8OfRecord(const std::wstring& text) {
 std::wstring TraceFolderReference(const std::wstring& path) {
     static std::wstring cachedPath, cachedReference;
     SyncObjectEx::Guard guard(g_traceLock);
-    if (path != cachedPath) {
+    if (path != cachedPath || cachedReference.empty()) {
         cachedReference = LogFolderReference(FolderOfPath(path));
         cachedPath = path;
     }
@@ -83,6 +83,7 @@ bool Append(const ScopedFileHandle& file, const std::string& bytes) {
 bool WriteToFile(const std::wstring& path, const TraceTime& time, const std::wstring& record) {
     if (path.empty()) return false;
     const std::wstring reference = TraceFolderReference(path);
+    if (reference.empty()) return false;  // no folder there: nothing is made
     ScopedFileHandle file = OpenLogFileForAppending(path, reference);
     if (!file) return false;
     LARGE_INTEGER size{};

@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <optional>
-
 #include "crypt/string_crypt_tool.h"
 #include "diag/trace.h"
 #include "environment/global_data.h"
@@ -37,16 +35,6 @@ TracePathChoice ChooseProductTracePath(bool makeFolder) {
 }
 
 }  // namespace
-
-std::wstring ProductLogFolder(bool makeFolder) {
-    RebindPathTool();
-    InitializePathTool(0, std::wstring());
-    std::optional<ScopedPathLookupsLeaveDisk> leaveDisk;
-    if (!makeFolder) leaveDisk.emplace();
-    std::wstring folder;
-    GetFolderPathVariable(L"COMMON_APPDATA", L"LOG_FOLDER", folder);
-    return folder;
-}
 
 TracePathChoice InspectTraceFilePath() { return ChooseProductTracePath(false); }
 

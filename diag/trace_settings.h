@@ -5,6 +5,8 @@
 // product's other processes through the global block's trace-path slot.
 #include <string>
 
+#include "diag/log_folder.h"
+
 namespace tqn {
 
 // Which trace file to write, given the slot's path (decrypted, may be empty),
@@ -24,11 +26,6 @@ void ConnectTraceToProduct();
 
 uint32_t ReadConfiguredTraceMethod();
 std::wstring ResolveTraceFilePath();
-
-// The product's log folder (COMMON_APPDATA\LOG_FOLDER) as the path tool
-// names it. The launcher's lookup makes the folder; with makeFolder false
-// the lookup leaves the disk alone. Empty when the path tool cannot say.
-std::wstring ProductLogFolder(bool makeFolder);
 
 // ResolveTraceFilePath's choice without its writes: the slot is read, not
 // written, and the log folder is not made.

@@ -38,6 +38,14 @@
     ROW(StoredFolderIgnored, L"{A3E5C1D7-2B94-4F6E-8D0A-71C9E4B25F38}", L"", \
         L"the global shared block names a folder that is neither the program folder nor RootDir's: " \
         L"ignored, the program folder is used (written once a process)", L"") \
+    /* The registration guard's key widening (assoc/key_security.cpp). */ \
+    ROW(UnlockLockUnavailable, L"{478D7F59-F721-45AD-A1AD-588038F18B14}", L" %lu", \
+        L"registry: the lock that keeps launchers from widening keys at once could not be had: " \
+        L"nothing is widened and the operation on the refusing key fails", \
+        L"the error, or the wait's result (258: another launcher held it past the wait)") \
+    ROW(UnlockLockSquatted, L"{08461544-17BF-432C-AACD-F4F26731463C}", L"", \
+        L"registry: the lock's name is held by an object that is not an administrator's " \
+        L"(no private namespace here): the widening goes on without it, for the launcher alone", L"") \
     /* Module trust (trust/certificate_tool.cpp, trusted_loader.cpp). */ \
     ROW(UnusualNoSignature, L"{28AC245E-7AFA-4DBB-A551-38E3F70CBA4A}", L" [0x%x][%s]", \
         L"trust test: no signature, with an unusual last error, which became the result", \

@@ -48,6 +48,9 @@ int RunLauncher(const std::wstring& commandLine) {
     // for the path tool and the configuration module more than once, and a
     // module that stays loaded need not (and could not usefully) be checked
     // again.
+    // A copy of the product folder elsewhere ends here, before it loads a
+    // module, asks for elevation or starts anything of its own.
+    if (!RunsFromInstalledFolder()) return kExitNormally;
     KeepVerifiedModulesLoaded(true);
     ConnectTraceToProduct();
     RebindPathTool();

@@ -3,11 +3,14 @@
 // value that means "nothing owned", and the function that releases it.
 #ifdef _WIN32
 #include <windows.h>
+#include <objbase.h>
 #include <wincrypt.h>
 #include <wintrust.h>
 
 #include <string>
 #include <utility>
+
+#include "platform/system_crypto.h"
 
 namespace tqn {
 
@@ -72,10 +75,11 @@ inline void FreeLocalMemory(HLOCAL m) { ::LocalFree(m); }
 inline void FreeSidMemory(PSID s) { ::FreeSid(s); }
 inline void ReleaseLibrary(HMODULE m) { ::FreeLibrary(m); }
 inline void UnmapView(void* v) { ::UnmapViewOfFile(v); }
-inline void CloseCertStore(HCERTSTORE s) { ::CertCloseStore(s, 0); }
-inline void CloseCryptMessage(HCRYPTMSG m) { ::CryptMsgClose(m); }
-inline void FreeCertContext(PCCERT_CONTEXT c) { ::CertFreeCertificateContext(c); }
+inline void CloseCertStore(HCERTSTORE s) { Crypto().CertCloseStore(s, 0); }
+inline void CloseCryptMessage(HCRYPTMSG m) { Crypto().CryptMsgClose(m); }
+inline void FreeCertContext(PCCERT_CONTEXT c) { Crypto().CertFreeCertificateContext(c); }
 inline void FreeProcessHeapMemory(void* m) { ::HeapFree(::GetProcessHeap(), 0, m); }
+inline void FreeTaskMemory(wchar_t* m) { ::CoTaskMemFree(m); }
 }  // namespace detail
 
 // Handles that are null when empty (tokens, processes, threads, mappings, mutexes).
@@ -93,6 +97,8 @@ using ScopedCryptMessage = ScopedResource<HCRYPTMSG, detail::CloseCryptMessage>;
 using ScopedCertContext = ScopedResource<PCCERT_CONTEXT, detail::FreeCertContext>;
 // Blocks of the process heap that a call handed over (HeapFree).
 using ScopedProcessHeapMemory = ScopedResource<void*, detail::FreeProcessHeapMemory>;
+// Texts the shell hands over in task memory (CoTaskMemFree).
+using ScopedTaskText = ScopedResource<wchar_t*, detail::FreeTaskMemory>;
 
 // WinVerifyTrustEx's state for a file, from WTD_STATEACTION_VERIFY until
 // WTD_STATEACTION_CLOSE. The state refers to the verifying call's structures
@@ -121,7 +127,11 @@ public:
         data_.pFile = &file_;
         data_.dwStateAction = WTD_STATEACTION_VERIFY;
         data_.hWVTStateData = nullptr;
-        const LONG status = ::WinVerifyTrustEx(nullptr, &action_, &data_);
+        if (!Crypto().complete) {
+            ::SetLastError(static_cast<DWORD>(TRUST_E_PROVIDER_UNKNOWN));
+            return TRUST_E_PROVIDER_UNKNOWN;
+        }
+        const LONG status = Crypto().WinVerifyTrustEx(nullptr, &action_, &data_);
         verified_ = data_.hWVTStateData != nullptr;  // no state, nothing to close
         return status;
     }
@@ -133,7 +143,7 @@ public:
         if (!verified_) return;
         const DWORD lastError = ::GetLastError();
         data_.dwStateAction = WTD_STATEACTION_CLOSE;
-        ::WinVerifyTrustEx(nullptr, &action_, &data_);
+        Crypto().WinVerifyTrustEx(nullptr, &action_, &data_);
         verified_ = false;
         ::SetLastError(lastError);
     }

@@ -78,9 +78,9 @@ int CertificateToolEx::VerifiedFile::ReadSignerName(std::wstring& name) const {
     // The message the verification read (owned by the state); its
     // certificates are looked up as CryptQueryObject would offer them.
     const HANDLE state = state_.Get();
-    const CRYPT_PROVIDER_DATA* provider = state ? ::WTHelperProvDataFromStateData(state) : nullptr;
+    const CRYPT_PROVIDER_DATA* provider = state ? Crypto().WTHelperProvDataFromStateData(state) : nullptr;
     if (provider == nullptr || provider->hMsg == nullptr) return kNoEmbeddedSignature;
-    ScopedCertStore store(::CertOpenStore(CERT_STORE_PROV_MSG, kCertEncoding, 0, 0, provider->hMsg));
+    ScopedCertStore store(Crypto().CertOpenStore(CERT_STORE_PROV_MSG, kCertEncoding, 0, 0, provider->hMsg));
     if (!store) return kNoEmbeddedSignature;
     return ReadFirstSignerName(provider->hMsg, store.Get(), name);
 }
@@ -91,7 +91,8 @@ int CertificateToolEx::ReadSignerName(const ObejctInterface& object, std::wstrin
     ScopedCertStore store;
 
     DWORD encoding = 0, contentType = 0, formatType = 0;
-    if (!::CryptQueryObject(object.ObjectType(), object.Object(), kExpectedContentTypes,
+    if (!Crypto().complete) return kNoEmbeddedSignature;
+    if (!Crypto().CryptQueryObject(object.ObjectType(), object.Object(), kExpectedContentTypes,
                             CERT_QUERY_FORMAT_FLAG_BINARY, 0, &encoding, &contentType, &formatType,
                             store.Receive(), message.Receive(), nullptr)) {
         return kNoEmbeddedSignature;
@@ -106,7 +107,7 @@ int CertificateToolEx::ReadFirstSignerName(HCRYPTMSG message, HCERTSTORE store, 
     ScopedLocalMemory signerInfo;
 
     DWORD size = 0;
-    if (!::CryptMsgGetParam(message, kSignerInfoParam, 0, nullptr, &size)) {
+    if (!Crypto().CryptMsgGetParam(message, kSignerInfoParam, 0, nullptr, &size)) {
         TraceEvent(TraceTag::SignerInfoSizeFailed, ::GetLastError());
         return kSignerInfoSizeFailed;
     }
@@ -115,7 +116,7 @@ int CertificateToolEx::ReadFirstSignerName(HCRYPTMSG message, HCERTSTORE store, 
         TraceEvent(TraceTag::SignerInfoNoMemory);
         return kSignerInfoNoMemory;
     }
-    if (!::CryptMsgGetParam(message, kSignerInfoParam, 0, signerInfo.Get(), &size)) {
+    if (!Crypto().CryptMsgGetParam(message, kSignerInfoParam, 0, signerInfo.Get(), &size)) {
         TraceEvent(TraceTag::SignerInfoReadFailed, ::GetLastError());
         return kSignerInfoReadFailed;
     }
@@ -124,7 +125,7 @@ int CertificateToolEx::ReadFirstSignerName(HCRYPTMSG message, HCERTSTORE store, 
     CERT_INFO wanted{};
     wanted.Issuer = info->Issuer;
     wanted.SerialNumber = info->SerialNumber;
-    certificate.Reset(::CertFindCertificateInStore(store, kCertEncoding, 0,
+    certificate.Reset(Crypto().CertFindCertificateInStore(store, kCertEncoding, 0,
                                                    CERT_FIND_SUBJECT_CERT, &wanted, nullptr));
     if (!certificate) {
         TraceEvent(TraceTag::SignerCertificateMissing, ::GetLastError());
@@ -134,7 +135,7 @@ int CertificateToolEx::ReadFirstSignerName(HCRYPTMSG message, HCERTSTORE store, 
     // Any of the three failures is followed by the same closing line with
     // the error of the call that failed.
     const DWORD length =
-        ::CertGetNameStringW(certificate.Get(), CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, nullptr, 0);
+        Crypto().CertGetNameStringW(certificate.Get(), CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, nullptr, 0);
     if (length == 0) {
         const DWORD error = ::GetLastError();
         TraceEvent(TraceTag::SignerNameLengthFailed);
@@ -148,7 +149,7 @@ int CertificateToolEx::ReadFirstSignerName(HCRYPTMSG message, HCERTSTORE store, 
         TraceEvent(TraceTag::SignerNameError, error);
         return kSignerNameUnreadable;
     }
-    const DWORD written = ::CertGetNameStringW(certificate.Get(), CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr,
+    const DWORD written = Crypto().CertGetNameStringW(certificate.Get(), CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr,
                                                static_cast<wchar_t*>(text.Get()), length);
     if (written == 0) {
         const DWORD error = ::GetLastError();

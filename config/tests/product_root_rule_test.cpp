@@ -21,3 +21,9 @@ TEST(ProductRootRule, FolderComparison) {
             << row.productPath << " / " << row.programFolder;
     }
 }
+
+TEST(ProductRootRule, OnlyRootDirNamesTheInstalledFolder) {
+    EXPECT_TRUE(tqn::RootDirNamesFolder(L"D:\\Product\\", L"d:\\product"));
+    EXPECT_FALSE(tqn::RootDirNamesFolder(L"", L""));  // nothing recorded names no folder
+    EXPECT_FALSE(tqn::RootDirNamesFolder(L"D:\\Product", L"C:\\Users\\u\\Product"));
+}

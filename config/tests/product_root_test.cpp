@@ -76,14 +76,15 @@ TEST(ProductRoot, StoredPathAndRegistry) {
         std::optional<std::wstring> storedAfter;
         const char* file = nullptr;  // data.cfg as written by hand, instead of stored
     } rows[] = {
-        {"stored, same folder in other case with a trailing backslash", Upper(here) + L"\\", std::nullopt,
-         true, Upper(here) + L"\\"},
+        // The installer's RootDir decides; "productPath" alone vouches for nothing.
+        {"stored alone, same folder in other case with a trailing backslash", Upper(here) + L"\\", std::nullopt,
+         false, Upper(here) + L"\\"},
         {"stored, another folder", elsewhere, std::nullopt, false, elsewhere},
         {"first run: RootDir written back", std::nullopt, here + L"\\", true, here + L"\\"},
-        {"first run: written back although the folders differ", std::nullopt, elsewhere, false, elsewhere},
+        {"RootDir names another folder: nothing written", std::nullopt, elsewhere, false, std::nullopt},
         {"neither: nothing written", std::nullopt, std::nullopt, false, std::nullopt},
-        {"stored path wins over a changed RootDir", here, elsewhere, true, here},
-        {"stored elsewhere wins over a matching RootDir", elsewhere, here, false, elsewhere},
+        {"a changed RootDir wins over the stored path", here, elsewhere, false, here},
+        {"a stored path elsewhere is kept but decides nothing", elsewhere, here, true, elsewhere},
         // The module reads nothing from a malformed file: RootDir decides, and
         // the file is not replaced by one holding "productPath" alone.
         {"a file that does not load is kept", std::nullopt, here, true, std::nullopt,

@@ -73,12 +73,14 @@ TEST(DumpRules, OnlyTheUserSystemAndTheAdministratorsMayReadTheDump) {
         // wants one; a file gets its creator's).
         tqn::ScopedLocalMemory descriptor;
         ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(
-            (tqn::DumpFileSddl(row.dumpUser) + L"G:" + row.dumpUser).c_str(), SDDL_REVISION_1, descriptor.Receive(),
+            (tqn::DumpFileSddl(row.dumpUser, row.administrator) + L"G:" + row.dumpUser).c_str(), SDDL_REVISION_1, descriptor.Receive(),
             nullptr));
         EXPECT_EQ(MayRead(descriptor.Get(), row.administrator ? std::vector<PSID>{} : std::vector<PSID>{administrators}),
                   row.mayRead)
             << row.what;
     }
+    // An elevated run's dump: out of reach of the same user's unelevated processes.
+    EXPECT_EQ(tqn::DumpFileSddl(L"S-1-5-21-1", true), L"O:S-1-5-21-1D:P(A;;FA;;;S-1-5-21-1)(A;;FA;;;SY)(A;;FA;;;BA)S:(ML;;NWNR;;;HI)");
 }
 #endif
 
@@ -129,6 +131,8 @@ TEST(LogFileRule, OnlyAPlainFileDirectlyInTheLogFolderIsUsed) {
         {"folder", true, 0x10, 1, file, LogFileVerdict::Folder},
         {"junction at the file", true, 0x410, 1, file, LogFileVerdict::ReparsePoint},
         {"folder led elsewhere", true, 0x20, 1, L"\\\\?\\C:\\Windows\\System32\\launch.log", LogFileVerdict::OutsideFolder},
+        {"a link reached through a folder led elsewhere", true, 0x420, 2, L"\\\\?\\C:\\Windows\\launch.log",
+         LogFileVerdict::OutsideFolder},
         {"a folder below", true, 0x20, 1, L"\\\\?\\C:\\ProgramData\\Tarvolin\\Logs\\x\\launch.log",
          LogFileVerdict::OutsideFolder},
         {"a folder whose name starts alike", true, 0x20, 1, L"\\\\?\\C:\\ProgramData\\Tarvolin\\Logs2\\launch.log",
@@ -146,6 +150,26 @@ TEST(LogFileRule, OnlyAPlainFileDirectlyInTheLogFolderIsUsed) {
     }
     // Nothing is inside an unknown folder.
     EXPECT_EQ(tqn::JudgeOpenedLogFile({true, 0x20, 1, file}, L""), LogFileVerdict::OutsideFolder);
+    // Only a link's own name in the folder is removed.
+    EXPECT_TRUE(tqn::IsReplaceableLink(LogFileVerdict::HardLink) && tqn::IsReplaceableLink(LogFileVerdict::ReparsePoint));
+    EXPECT_FALSE(tqn::IsReplaceableLink(LogFileVerdict::OutsideFolder) || tqn::IsReplaceableLink(LogFileVerdict::Folder));
+}
+
+TEST(LogFileRule, ALogFolderLiesInAPermittedRoot) {
+    const std::vector<std::wstring> roots = {L"\\\\?\\C:\\ProgramData", L"\\\\?\\C:\\Program Files\\Tarvolin\\"};
+    const struct {
+        const wchar_t* folder;
+        bool within;
+    } rows[] = {
+        {L"\\\\?\\C:\\ProgramData\\Tarvolin\\Logs", true},
+        {L"\\\\?\\c:\\programdata", true},                            // the root itself, other case
+        {L"\\\\?\\C:\\Program Files\\Tarvolin\\Logs\\", true},
+        {L"\\\\?\\C:\\ProgramDataX\\Logs", false},                  // a name that starts alike
+        {L"\\\\?\\C:\\Users\\u\\AppData\\Logs", false},           // e.g. a user's ProgramData variable
+        {L"\\\\?\\C:\\Windows\\System32", false},                     // a junction an attacker made
+    };
+    for (const auto& row : rows) EXPECT_EQ(tqn::IsWithinAnyRoot(row.folder, roots), row.within) << static_cast<int>(&row - rows);
+    EXPECT_FALSE(tqn::IsWithinAnyRoot(L"\\\\?\\C:\\ProgramData", {L""}));
 }
 
 TEST(LogFileRule, FinalPathForms) {

@@ -5,7 +5,8 @@
 //                         then writes through a null pointer
 //   crash_probe capture   the same, but the dump file is not created: the
 //                         security the filter hands over is printed as
-//                         "security=<SDDL of owner and DACL>" (or
+//                         "security=<SDDL of owner and DACL>"
+//                         and "label=<high or none>" (or
 //                         "security=none") and nothing is written
 //   crash_probe widen <key> <name> [<anything>]
 //                         as capture, and registers the restore of widened
@@ -47,6 +48,26 @@ std::wstring SddlOf(const SECURITY_ATTRIBUTES* security) {
     return text;
 }
 
+// "high" when the descriptor carries a High mandatory label refusing reads
+// and writes from below (Wine's SDDL text does not name label entries).
+std::wstring LabelOf(const SECURITY_ATTRIBUTES* security) {
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL sacl = nullptr;
+    if (security == nullptr || !::GetSecurityDescriptorSacl(security->lpSecurityDescriptor, &present, &sacl, &defaulted) ||
+        !present || sacl == nullptr) {
+        return L"none";
+    }
+    for (DWORD i = 0; i < sacl->AceCount; ++i) {
+        void* ace = nullptr;
+        if (!::GetAce(sacl, i, &ace)) continue;
+        auto* label = static_cast<SYSTEM_MANDATORY_LABEL_ACE*>(ace);
+        if (label->Header.AceType != SYSTEM_MANDATORY_LABEL_ACE_TYPE || (label->Mask & 3) != 3) continue;
+        const PSID sid = &label->SidStart;
+        if (*::GetSidSubAuthority(sid, *::GetSidSubAuthorityCount(sid) - 1) == SECURITY_MANDATORY_HIGH_RID) return L"high";
+    }
+    return L"none";
+}
+
 // Points HKEY_CURRENT_USER at HKCU\<key> for this process.
 bool RedirectCurrentUser(const wchar_t* key) {
     tqn::ScopedKey base;
@@ -76,6 +97,7 @@ int wmain(int argc, wchar_t** argv) {
     if (capture) {
         tqn::SetDumpFileCreatorForTesting([](const wchar_t*, const SECURITY_ATTRIBUTES* security) {
             tqn::test::PrintLine(L"security=" + SddlOf(security));
+            tqn::test::PrintLine(L"label=" + LabelOf(security));
             return INVALID_HANDLE_VALUE;
         });
     }

@@ -31,7 +31,11 @@ ScopedMachineRootDir::ScopedMachineRootDir(const std::wstring& folder) {
         ERROR_SUCCESS) {
         former_ = former;
     }
-    SetRootDir(folder);
+    if (folder.empty()) {
+        ::RegDeleteValueW(key.Get(), L"RootDir");
+    } else {
+        SetRootDir(folder);
+    }
 }
 
 ScopedMachineRootDir::~ScopedMachineRootDir() {

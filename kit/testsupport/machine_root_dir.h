@@ -1,6 +1,7 @@
 #pragma once
 // The prefix's own "RootDir" (HKLM\SOFTWARE\Brennick\Tarvolin) set for one
-// test; whatever the key held comes back afterwards, the key too.
+// test (an empty folder removes it); whatever the key held comes back
+// afterwards, the key too.
 #ifdef _WIN32
 #include <optional>
 #include <string>

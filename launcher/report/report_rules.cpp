@@ -212,8 +212,11 @@ const std::wstring& RecordedFolder(const ProductRootFacts& root) {
 }
 
 RootReason ProductRootReason(const ProductRootFacts& root) {
-    if (!root.configurationLoaded) return RootReason::NoConfiguration;
+    // A folder that is not the installed one ends the gate before the
+    // configuration module is loaded at all.
     if (RecordedFolder(root).empty()) return RootReason::NothingRecorded;
+    if (!SameProductFolder(RecordedFolder(root), root.programFolder)) return RootReason::OtherFolder;
+    if (!root.configurationLoaded) return RootReason::NoConfiguration;
     return root.confirmed ? RootReason::SameFolder : RootReason::OtherFolder;
 }
 

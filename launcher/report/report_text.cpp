@@ -28,15 +28,24 @@ std::wstring ShortHex(uint32_t value) {
     return text;
 }
 
+// Characters that end a line, steer a terminal (C0 and C1 controls) or
+// reorder the text around them (the bidirectional marks, embeddings,
+// overrides and isolates).
+bool ShownAsCode(wchar_t c) {
+    const uint32_t u = static_cast<uint32_t>(c);
+    return u < 0x20 || (u >= 0x7F && u <= 0x9F) || u == 0x200E || u == 0x200F || (u >= 0x2028 && u <= 0x202E) ||
+           (u >= 0x2066 && u <= 0x2069);
+}
+
 // Values come from the registry, the data configuration and shared memory,
-// which others may write: a control character in one is shown as <U+001B>,
-// so that no value can end a line early, forge the lines after it, or steer
-// the reader's terminal.
+// which others may write: such a character in one is shown as <U+001B>, so
+// that no value can end a line early, forge the lines after it, or steer
+// the reader's terminal or ticket.
 class Lines {
 public:
     void Add(const std::wstring& line) {
         for (const wchar_t c : line) {
-            if (static_cast<uint32_t>(c) < 0x20 || c == 0x7F) {
+            if (ShownAsCode(c)) {
                 std::wstring shown;
                 AssignFormat(shown, L"<U+%04X>", static_cast<unsigned>(c));
                 text_ += shown;
@@ -131,7 +140,7 @@ void AddProductRoot(Lines& out, const ProductRootFacts& root) {
             out.Add(L"Product root: not confirmed: the configuration module did not load or initialise");
             break;
         case RootReason::NothingRecorded:
-            out.Add(L"Product root: not confirmed: neither \"productPath\" nor RootDir names a folder");
+            out.Add(L"Product root: not confirmed: RootDir names no folder");
             break;
         case RootReason::SameFolder:
             out.Add(L"Product root: confirmed: the recorded folder " + recorded + L" is the program folder");
@@ -143,8 +152,7 @@ void AddProductRoot(Lines& out, const ProductRootFacts& root) {
     }
     out.Add(L"  \"productPath\" in the data configuration: " + OrNone(root.productPath, L"(not set)"));
     out.Add(L"  RootDir in HKEY_LOCAL_MACHINE\\SOFTWARE\\Brennick\\Tarvolin: " +
-            (root.rootDirRefused ? std::wstring(L"(the key refuses reading)") : OrNone(root.rootDir, L"(not set)")) +
-            (root.rootDirRead ? L"" : L"; Launch.exe reads it only when \"productPath\" is not set"));
+            (root.rootDirRefused ? std::wstring(L"(the key refuses reading)") : OrNone(root.rootDir, L"(not set)")));
     out.Add(L"  program folder: " + root.programFolder);
     if (root.copiesRootDir) out.Add(L"  Launch.exe would copy RootDir into \"productPath\" (the report did not)");
 }
@@ -256,7 +264,7 @@ void AddTrace(Lines& out, const ReportFacts& facts) {
     out.Blank();
     const uint32_t method = facts.settings.traceMethod;
     out.Add(L"Trace: method " + std::to_wstring(method) + L" (" + TraceMethodName(method) + L")");
-    constexpr wchar_t kLinked[] = L" (a link: Launch.exe would neither write nor delete through it)";
+    constexpr wchar_t kLinked[] = L" (a link: Launch.exe would remove that name, never write through it, and start a new file)";
     out.Add(L"  trace file: " + OrNone(facts.trace.file) +
             (facts.trace.writesSlot ? L" (Launch.exe would record it in the global block's trace-path slot)" : L"") +
             (IsLinkedLogFile(facts.trace.fileVerdict) ? kLinked : L""));

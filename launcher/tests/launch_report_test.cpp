@@ -140,7 +140,8 @@ TEST_F(LaunchReport, ProductStates) {
              EXPECT_TRUE(Says(r.text, "signer \"Orrin Tools Ltd.\"\n    Launch.exe would load it: no: the signer is"))
                  << r.text;
          }},
-        {"a copy outside the recorded folder", ProductOptions().RecordedFolder(installed.Path()), 1,
+        {"a copy outside the recorded folder",
+         ProductOptions().RecordedFolder(installed.Path()).WithRootDir(ProductOptions::RootDir::Untouched), 1,
          [&installed](const TestProduct& p, ReportRun& r) {
              EXPECT_EQ(r.json["productRoot"]["reason"], "otherFolder");
              EXPECT_EQ(r.json["productRoot"]["recordedFolder"], Utf8(installed.Path()));
@@ -190,7 +191,7 @@ TEST_F(LaunchReport, ProductStates) {
              EXPECT_TRUE(Says(r.text, Utf8(installed.Path()) + " (ignored: neither the program folder nor RootDir's)\n"))
                  << r.text;
              for (const char* after : {"\n  log folder: ", "\n\nThe usual road"}) {
-                 EXPECT_TRUE(Says(r.text, std::string("(a link: Launch.exe would neither write nor delete through it)") +
+                 EXPECT_TRUE(Says(r.text, std::string("(a link: Launch.exe would remove that name, never write through it, and start a new file)") +
                                               after))
                      << r.text;
              }

@@ -44,7 +44,9 @@ TestProduct::TestProduct(const ProductOptions& options)
                             : "productPath = " + Utf8(options.recordedFolder.empty() ? root : options.recordedFolder) + "\n";
     EXPECT_TRUE(WriteFileBytes(root + L"\\config\\data.cfg", productPath + options.extraData));
     if (options.registered) Register();
-    if (options.rootDirOnly) rootDir_.emplace(root);
+    if (options.rootDir != ProductOptions::RootDir::Untouched) {
+        rootDir_.emplace(options.rootDir == ProductOptions::RootDir::ThisFolder ? root : std::wstring());
+    }
 }
 
 // Values are written as the script language quotes them: a backslash doubled.

@@ -29,7 +29,10 @@ struct ProductOptions {
     int traceMethod = 0;                   // EXCEPTION_REPORT_METHOD (4: Logs\launch.log)
     bool withReport = false;               // LaunchReport.exe beside the program
     bool registered = false;               // the made-up extension registered intact
-    bool rootDirOnly = false;              // no "productPath": HKLM RootDir names this folder
+    bool rootDirOnly = false;              // no "productPath" in data.cfg
+    // HKLM RootDir while the product lives: this folder (installed), left
+    // as it is (a copy elsewhere), or removed.
+    enum class RootDir { ThisFolder, Untouched, Absent } rootDir = RootDir::ThisFolder;
 
     // The options changed one at a time.
     ProductOptions Program(std::wstring value) const { auto o = *this; o.program = std::move(value); return o; }
@@ -48,6 +51,7 @@ struct ProductOptions {
     ProductOptions Report(bool value) const { auto o = *this; o.withReport = value; return o; }
     ProductOptions Registered(bool value) const { auto o = *this; o.registered = value; return o; }
     ProductOptions RootDirOnly(bool value) const { auto o = *this; o.rootDirOnly = value; return o; }
+    ProductOptions WithRootDir(RootDir value) const { auto o = *this; o.rootDir = value; return o; }
 };
 
 // Writes a folder into the global block's product-folder field, as any

@@ -124,11 +124,12 @@ TEST(ReportFormat, TextShowsControlCharactersOfValues) {
     ReportFacts facts = SampleFacts();
     facts.association.intact = false;
     facts.association.conditions[1].holds = false;
-    facts.association.conditions[1].found = L"x\" -> holds\n    HKEY_CLASSES_ROOT\\.exe \"\x1b[8m";
+    facts.association.conditions[1].found = L"x\" -> holds\n    HKEY_CLASSES_ROOT\\.exe \"\x1b[8m\x9b\x202e\x2028\x2066";
     const std::wstring text = FormatText(facts);
-    EXPECT_NE(text.find(L"(default): \"x\" -> holds<U+000A>    HKEY_CLASSES_ROOT\\.exe \"<U+001B>[8m\", expected "
+    EXPECT_NE(text.find(L"(default): \"x\" -> holds<U+000A>    HKEY_CLASSES_ROOT\\.exe \"<U+001B>[8m<U+009B><U+202E>"
+                        L"<U+2028><U+2066>\", expected "
                         L"\"exefile\" -> fails\n"),
               std::wstring::npos)
         << Utf8(text);
-    for (const wchar_t c : text) EXPECT_TRUE(c == L'\n' || c >= 0x20) << static_cast<unsigned>(c);
+    for (const wchar_t c : text) EXPECT_TRUE(c == L'\n' || (c >= 0x20 && (c < 0x7F || c > 0x9F) && c < 0x2000)) << static_cast<unsigned>(c);
 }

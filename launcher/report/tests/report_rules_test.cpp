@@ -84,7 +84,9 @@ TEST(ReportRules, FolderOriginIntegrityAndRootReason) {
     EXPECT_EQ(ProductRootReason(root), RootReason::NothingRecorded);
     root.rootDir = L"C:\\R";
     EXPECT_EQ(RecordedFolder(root), L"C:\\R");
-    root.configurationLoaded = false;
+    root.configurationLoaded = false;  // a copy: the gate ends before loading it
+    EXPECT_EQ(ProductRootReason(root), RootReason::OtherFolder);
+    root.rootDir = L"C:\\P";
     EXPECT_EQ(ProductRootReason(root), RootReason::NoConfiguration);
 }
 
