@@ -1,7 +1,6 @@
 #include "diag/log_folder.h"
 
 #include <windows.h>
-#include <knownfolders.h>
 #include <shlobj.h>
 
 #include <vector>
@@ -14,10 +13,18 @@ namespace tqn {
 
 namespace {
 
-std::wstring KnownProgramDataFolder() {
-    ScopedTaskText path;
-    if (FAILED(::SHGetKnownFolderPath(FOLDERID_ProgramData, 0, nullptr, path.Receive()))) return {};
-    return path.Get();
+// FOLDERID_ProgramData, spelt here: taking it from the uuid library links
+// every GUID that library defines (about 50 KiB).
+constexpr GUID kProgramDataFolderId = {0x62AB5D82, 0xFDC1, 0x4DC3, {0xA9, 0xDD, 0x07, 0x0D, 0x1D, 0x49, 0x5D, 0x97}};
+
+// Asked once: the machine's folder does not move while the program runs.
+const std::wstring& KnownProgramDataFolder() {
+    static const std::wstring folder = [] {
+        ScopedTaskText path;
+        if (FAILED(::SHGetKnownFolderPath(kProgramDataFolderId, 0, nullptr, path.Receive()))) return std::wstring();
+        return std::wstring(path.Get());
+    }();
+    return folder;
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 //     (each Load verifies and runs the module) and shared-block mode (the
 //     first Load of a process builds the block, each one after it maps it
 //     already; the first is timed in fresh child processes);
-//   - ResolveProductRoot with "productPath" stored and matching.
+//   - ResolveProductRoot with RootDir and "productPath" naming this folder.
 //   settings_bench [rounds]   (default 25; under Wine: build/win/wine-run.sh bin/settings_bench.exe)
 // Exit code 0 when every road gave the expected values.
 #include <windows.h>
@@ -109,7 +109,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     Report("shared block: Load + 3 lookups (block mapped)", sharedLater);
 
-    // The product root: productPath stored and naming this program's folder.
+    // The product root: RootDir and productPath naming this program's folder.
     ScratchFolder product(L"tqn-bench-product"), config(L"tqn-bench-config");
     ::SetEnvironmentVariableW(L"TQN_BENCH_CONFIG_MODULE", Signed(L"config\\brennick\\config.tqm").c_str());
     ::SetEnvironmentVariableW(L"TQN_BENCH_CONFIG_FOLDER", config.Path().c_str());
@@ -125,9 +125,17 @@ int wmain(int argc, wchar_t** argv) {
         ok = connector.Table().SaveDataConfig != nullptr && connector.Table().SaveDataConfig() != 0 && ok;
         connector.Unload();
     }
+    // RootDir, which decides, in a scratch key of the user's naming this program's folder.
+    const std::wstring key = L"Software\\tqn-bench-" + std::to_wstring(::GetCurrentProcessId());
+    const std::wstring here = ProgramFolder();
+    ::RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), kRootDirValue, REG_SZ, here.c_str(),
+                      static_cast<DWORD>((here.size() + 1) * sizeof(wchar_t)));
+    SetProductKeyForTesting(L"HKEY_CURRENT_USER", key);
     std::vector<double> root;
     for (int i = 0; i < rounds; ++i) root.push_back(Milliseconds([] { return ResolveProductRoot(); }, ok));
-    Report("ResolveProductRoot, productPath stored and matching", root);
+    Report("ResolveProductRoot, RootDir and productPath naming this folder", root);
+    SetProductKeyForTesting(L"", L"");
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
     ReleasePathTool();
 
     std::printf("%s\n", ok ? "all roads gave the expected values" : "A ROAD FAILED");
