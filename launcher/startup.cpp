@@ -44,13 +44,13 @@ void SetIsAdministratorForTesting(std::function<bool()> isAdministrator) {
 }
 
 int RunLauncher(const std::wstring& commandLine) {
+    // A copy of the product folder elsewhere ends here, before it loads a
+    // module, asks for elevation or starts anything of its own.
+    if (!RunsFromInstalledFolder()) return kExitNormally;
     // Each product module is verified once for the run: the start-up asks
     // for the path tool and the configuration module more than once, and a
     // module that stays loaded need not (and could not usefully) be checked
     // again.
-    // A copy of the product folder elsewhere ends here, before it loads a
-    // module, asks for elevation or starts anything of its own.
-    if (!RunsFromInstalledFolder()) return kExitNormally;
     KeepVerifiedModulesLoaded(true);
     ConnectTraceToProduct();
     RebindPathTool();

@@ -319,7 +319,7 @@ std::wstring FormatTraceText(const TraceRecordsFacts& trace) {
     } else if (state == L"absent") {
         out.Add(L"Trace file: " + trace.file + L" is not there (nothing traced yet, or the trace method is not 4)");
     } else if (state == L"link") {
-        out.Add(L"Trace file: " + trace.file + L" (a link: not read; Launch.exe would neither write nor delete through it)");
+        out.Add(L"Trace file: " + trace.file + L" (a link: not read; Launch.exe would remove that name and start a new file)");
     } else if (state == L"unreadable") {
         out.Add(L"Trace file: " + trace.file + L" could not be read");
     } else {
