@@ -243,14 +243,8 @@ TEST_F(AssociationTest, RepairThroughRefusingKeys) {
     WriteIntact(kClasses, kExt);
     test::SetSddl(kClasses, kExtKey, kRefusesWriting, DACL_SECURITY_INFORMATION, WRITE_DAC);
     const Bytes machine = Descriptor(kClasses, kExtKey);
-    ScopedHandle process, restricted, standardUser;
-    ASSERT_TRUE(::OpenProcessToken(::GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, process.Receive()));
-    BYTE admins[SECURITY_MAX_SID_SIZE];
-    DWORD size = sizeof admins;
-    ASSERT_TRUE(::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, admins, &size));
-    SID_AND_ATTRIBUTES disable{admins, 0};
-    ASSERT_TRUE(::CreateRestrictedToken(process.Get(), 0, 1, &disable, 0, nullptr, 0, nullptr, restricted.Receive()));
-    ASSERT_TRUE(::DuplicateToken(restricted.Get(), SecurityImpersonation, standardUser.Receive()));
+    const ScopedHandle standardUser = test::StandardUserToken();
+    ASSERT_TRUE(standardUser) << ::GetLastError();
     std::atomic<bool> stop{false};
     std::atomic<int> tries{0};
     std::thread racer([&] {

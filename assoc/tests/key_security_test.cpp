@@ -289,14 +289,8 @@ TEST_F(KeySecurityTest, TheUnlockLockIsNoStandardUsersToTake) {
     test::CreateKey(kUser, L"H\\Sub");
     Restrict(L"H", L"O:BAG:SYD:P(A;;KA;;;SY)");
     const Bytes before = Descriptor(kUser, L"H");
-    ScopedHandle process, restricted, user;
-    ASSERT_TRUE(::OpenProcessToken(::GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, process.Receive()));
-    BYTE admins[SECURITY_MAX_SID_SIZE];
-    DWORD sidSize = sizeof admins;
-    ASSERT_TRUE(::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, admins, &sidSize));
-    SID_AND_ATTRIBUTES disable{admins, 0};
-    ASSERT_TRUE(::CreateRestrictedToken(process.Get(), 0, 1, &disable, 0, nullptr, 0, nullptr, restricted.Receive()));
-    ASSERT_TRUE(::DuplicateToken(restricted.Get(), SecurityImpersonation, user.Receive()));
+    const ScopedHandle user = test::StandardUserToken();
+    ASSERT_TRUE(user) << ::GetLastError();
     const auto asUser = [&](auto act) {
         ASSERT_TRUE(::SetThreadToken(nullptr, user.Get()));
         act();

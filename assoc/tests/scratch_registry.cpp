@@ -259,4 +259,17 @@ void MakeLink(HKEY root, const std::wstring& link, const std::wstring& target, H
     ASSERT_EQ(IsRegistryLink(root, link), true);
 }
 
+ScopedHandle StandardUserToken() {
+    ScopedHandle process, restricted, user;
+    BYTE admins[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof admins;
+    SID_AND_ATTRIBUTES disable{admins, 0};
+    if (::OpenProcessToken(::GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, process.Receive()) &&
+        ::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, admins, &size) &&
+        ::CreateRestrictedToken(process.Get(), 0, 1, &disable, 0, nullptr, 0, nullptr, restricted.Receive())) {
+        ::DuplicateToken(restricted.Get(), SecurityImpersonation, user.Receive());
+    }
+    return user;
+}
+
 }  // namespace tqn::test

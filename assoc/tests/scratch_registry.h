@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/scoped_resource.h"
+
 namespace tqn::test {
 
 using Bytes = std::vector<unsigned char>;
@@ -64,5 +66,8 @@ void SweepStaleExtensions();
 std::wstring KernelName(HKEY root, const std::wstring& path);
 // Makes root\link a registry link to targetRoot\target (root's by default).
 void MakeLink(HKEY root, const std::wstring& link, const std::wstring& target, HKEY targetRoot = nullptr);
+// This process's token with Administrators deny-only, for impersonation: a
+// standard user as the registry's access checks see one. Empty on failure.
+ScopedHandle StandardUserToken();
 
 }  // namespace tqn::test
